@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+
+// One chosen resource type of an asset (stored in the asset_types table).
+struct AssetTypeItem
+{
+    QString title;
+    int typeid_ = 0;
+    int typeidroot = 0;
+};
+
+// One asset: its metadata together with the facts of its local file.
+struct AssetFormData
+{
+    int id = 0;
+    QString subject;
+    QList<AssetTypeItem> types;
+    int flag = 6;
+    int xueduanid = 0;
+    int chid = 0;
+    int catid = 0;
+    int versionid = 0;
+    int bookversionid = 0;
+    QString catname_path;
+    QString catpath;
+    int copyrighttype = 0;
+    int fitprovince = -1;
+    int fitcity = 0;
+    int fitdist = 0;
+    QString fitname;
+    int stars = 0;
+    qint64 created_time = 0;
+    bool is_filling = false;
+    bool is_uploaded = false;
+    QString file_path;
+    QString file_name;
+    QString file_dir;
+    QString file_icon;
+    QString file_md5;
+    qint64 file_size = 0;
+    qint64 file_size_loaded = 0;
+    QString file_text;
+};
+
+// One upload job. Sizes are 64-bit: files of 2 GiB and more must upload correctly.
+struct UploadFile
+{
+    QString file_md5;
+    QString file_name;
+    int file_id = 0;
+    qint64 file_size = 0;
+    qint64 file_size_loaded = 0;
+    qint64 chunk_size = 1048576;
+    QString file_path;
+    qint64 created_time = 0;
+    int file_status = 1;
+    QString file_status_msg;
+
+    // Jobs are the same job when they carry the same file.
+    bool operator==(const UploadFile& other) const { return file_md5 == other.file_md5; }
+    bool operator!=(const UploadFile& other) const { return !(*this == other); }
+};
+
+// An account that logged in on this machine; also the record of the current session.
+struct RecentLogin
+{
+    int uid = 0;
+    QString username;
+    QString avatar;
+    QString remember_encrypt_key;
+    bool team_status = false;
+    bool auto_login = false;
+};
+
+Q_DECLARE_METATYPE(AssetFormData)
+Q_DECLARE_METATYPE(QList<AssetFormData>)
+Q_DECLARE_METATYPE(UploadFile)
+Q_DECLARE_METATYPE(RecentLogin)
