@@ -17,11 +17,16 @@ MyDAO::MyDAO(QObject* parent)
 {
     settingsStore = new QSettings(QSettings::NativeFormat, QSettings::UserScope, "zenweb", "Vantrel");
     manager = new QNetworkAccessManager();
+    parseLocalJSON();
     QDir().mkpath(dataDir());
+    openDatabase();
+    purgeRetiredAssets();
+    cleanWorkFiles(45);
 }
 
 MyDAO::~MyDAO()
 {
+    closeDatabase();
     delete manager;
     delete settingsStore;
 }

@@ -68,8 +68,13 @@ public:
     QString token;
 
     // ---- reference data (net/ReferenceData.cpp) ----
+    void parseLocalJSON();
 
     // ---- local database (store/Database.cpp) ----
+    bool openDatabase();
+    void purgeRetiredAssets();
+    void cleanWorkFiles(int days);
+    void closeDatabase();
 
     // ---- archives, text, fingerprint (intake/) ----
 

@@ -1,0 +1,3 @@
+#include "net/MyDAO.h"
+
+void MyDAO::parseLocalJSON() {}
