@@ -79,6 +79,8 @@ public:
     // ---- archives, text, fingerprint (intake/) ----
 
     // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
+    // Removes every waiting job with this MD5 or this id from the job list.
+    void removeQueuedJobs(const QString& file_md5, int id);
 
 signals:
     void s_set_district(QString tag, QJsonArray& data);

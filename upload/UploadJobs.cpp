@@ -1,0 +1,3 @@
+#include "net/MyDAO.h"
+
+void MyDAO::removeQueuedJobs(const QString&, int) {}
