@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
+void installUserNotifier() {}
+
 // For now the start-up ends with a plain main window.
 int runWindows(MySingleApplication&)
 {

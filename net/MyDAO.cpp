@@ -6,6 +6,20 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+namespace {
+Notifier* installedNotifier = nullptr;
+}
+
+void MyDAO::setNotifier(Notifier* n)
+{
+    installedNotifier = n;
+}
+
+Notifier* MyDAO::userNotifier()
+{
+    return installedNotifier;
+}
+
 MyDAO* MyDAO::instance()
 {
     static MyDAO* one = new MyDAO();

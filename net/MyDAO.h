@@ -52,9 +52,10 @@ public:
     static QString dataDir();
     // The data directory's "tmp/" folder.
     static QString tmpDir();
-    // The GUI installs its message boxes here; without one, messages only go to the log.
-    void setNotifier(Notifier* n) { notifier = n; }
-    Notifier* userNotifier() const { return notifier; }
+    // The GUI installs its message boxes here before the object is built (its construction
+    // may already have something to say); without one, messages only go to the log.
+    static void setNotifier(Notifier* n);
+    static Notifier* userNotifier();
 
     // ---- request client (net/MyDAO.cpp) ----
     void httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr);
@@ -107,7 +108,6 @@ private:
 
     QSettings* settingsStore = nullptr;
     QNetworkAccessManager* manager = nullptr;
-    Notifier* notifier = nullptr;
 
     // ---- private state, by subsystem ----
 };
