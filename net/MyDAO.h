@@ -67,15 +67,79 @@ public:
     // ---- session (net/Login.cpp) ----
     int uid = 0;
     QString token;
+    // The logged-in account: uid, username, avatar address, remember_encrypt_key, team_status.
+    const RecentLogin& currentLogin() const { return loginData; }
+    // Sends the login (LoginFormData lives in net/LoginFormData.h); the session and the
+    // logins table are updated before `callback` sees the reply.
+    void login(struct LoginFormData& form, HTTP_CALLBACK callback);
+    // Accounts that logged in lately, newest first, at most 5 (filled by loadRecentLogins()).
+    const QList<RecentLogin>& recentLogins() const { return recentLoginList; }
+    void setRecentLogins(const QList<RecentLogin>& list);
+    // The setting "LastAutoLoginUID" (0 when absent).
+    int autoLoginUid() const;
+    void setAutoLoginUid(int loginUid);
+    void removeAutoLoginUid();
+    // First hardware address of an interface that is up, not loopback and not VMware's.
+    static QString machineMac();
+    // Website addresses that sign the browser in with the current token.
+    QString signedInUrl(const QString& jump_url = QString()) const;
+    QString downloadManagerUrl(const QString& itemid, const QString& chid) const;
+    // Open them with the system's URL handler (defined with the windows, app/SignedInBrowser.cpp).
+    void openSignedIn(const QString& jump_url = QString());
+    void openDownloadManager(const QString& itemid, const QString& chid);
 
     // ---- reference data (net/ReferenceData.cpp) ----
+    // One entry of the type table: a resource type with its root type.
+    struct AssetTypeEntry
+    {
+        QString typeId;
+        QString typeName;
+        QString rootId;
+        QString rootName;
+    };
     void parseLocalJSON();
+    // Copies of vtup.json and rule.json as loaded at start-up (empty when neither source worked).
+    QJsonObject resourceObject() const { return resourceObj; }
+    QJsonObject ruleObject() const { return ruleObj; }
+    // Root type id -> root name, and type id -> entry.
+    const QMap<QString, QString>& typeRootNames() const { return rootNames; }
+    const QMap<QString, AssetTypeEntry>& assetTypes() const { return typeTable; }
+    // Child regions of `upid`, from the cache or the website; the first form answers
+    // through s_set_district, the second through the callback.
+    void getDistrictNetData(QString tag, int upid);
+    void getDistrictNetData(QString tag, int upid, std::function<void(QJsonArray)> callback);
 
     // ---- local database (store/Database.cpp) ----
+    // Opens (or creates) the database file of the data directory; false when the program
+    // cannot go on without it.
     bool openDatabase();
+    bool createTables();
     void purgeRetiredAssets();
+    // Deletes old working files of the tmp directory, then old run logs.
     void cleanWorkFiles(int days);
     void closeDatabase();
+    // The accounts of the last 30 days, newest first, at most 5 (also handed to the session).
+    QList<RecentLogin> loadRecentLogins();
+    // Stores a successful login; the new row replaces every older row of the same uid.
+    bool saveLogin(const RecentLogin& data, const QString& key1);
+    void forgetRememberedKey(const QString& key);
+    // Forgets every account and the automatic login.
+    void clearLogins();
+    // Inserts a new asset (id 0, the new id is written back) or updates it.
+    bool saveAssetForm(AssetFormData& form, bool startUpload);
+    bool updateAssetForm(AssetFormData& form, bool startUpload);
+    // Fills `form` from the asset row and its types; false when nothing was found.
+    bool loadAsset(int id, AssetFormData& form);
+    // The pending assets of the user (one per MD5, newest first), also sent with
+    // s_uplist_fromdb. Safe to call from any thread.
+    QList<AssetFormData> loadPendingAssets();
+    bool deleteAsset(int id, const QString& md5);
+    // Records a progress report; may be called from any thread (the work is done on the
+    // thread of this object).
+    void updateUploadProgress(const UploadFile& job, const QString& rate);
+    bool retireSubmittedAsset(const AssetFormData& form);
+    // Full path of the database file.
+    static QString databasePath();
 
     // ---- archives, text, fingerprint (intake/) ----
 
@@ -110,4 +174,19 @@ private:
     QNetworkAccessManager* manager = nullptr;
 
     // ---- private state, by subsystem ----
+
+    // ---- session (net/Login.cpp) ----
+    RecentLogin loginData;
+    QList<RecentLogin> recentLoginList;
+
+    // ---- reference data (net/ReferenceData.cpp) ----
+    QJsonObject resourceObj;
+    QJsonObject ruleObj;
+    QMap<QString, QString> rootNames;
+    QMap<QString, AssetTypeEntry> typeTable;
+
+    // ---- local database (store/Database.cpp) ----
+    bool databaseLooksSound();
+    bool moveDamagedDatabaseAside();
+    void reportSqlError(const QString& title, const QString& text);
 };
