@@ -108,6 +108,8 @@ public:
     // through s_set_district, the second through the callback.
     void getDistrictNetData(QString tag, int upid);
     void getDistrictNetData(QString tag, int upid, std::function<void(QJsonArray)> callback);
+    // Longest wait for one reference file at start-up before the shipped copy is used.
+    static int referenceFetchLimitMs;
 
     // ---- local database (store/Database.cpp) ----
     // Opens (or creates) the database file of the data directory; false when the program

@@ -1,3 +1,168 @@
 #include "net/MyDAO.h"
 
-void MyDAO::parseLocalJSON() {}
+#include "app/Clock.h"
+#include "app/Notifier.h"
+#include "net/Endpoints.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QProcessEnvironment>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// Tag + "," + parent id -> the regions under it. Regions do not change during a run, so
+// entries are never dropped (a failed lookup caches an empty list as well).
+QHash<QString, QJsonArray>& districtCache()
+{
+    static QHash<QString, QJsonArray> cache;
+    return cache;
+}
+
+// Folder of the program, where the shipped "resources" folder lies; tests point it elsewhere.
+QString applicationDir()
+{
+    const QString overridden = QProcessEnvironment::systemEnvironment().value("VANTREL_APPDIR");
+    return overridden.isEmpty() ? QCoreApplication::applicationDirPath() : overridden;
+}
+
+bool readJsonFile(const QString& path, QJsonObject& out)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    out = QJsonDocument::fromJson(file.readAll()).object();
+    return true;
+}
+
+// Result of one start-up file request. Shared with the callback so that a reply arriving
+// after the wait gave up writes into live memory.
+struct FetchState
+{
+    bool done = false;
+    bool fetched = true;
+    QJsonObject reply;
+};
+
+} // namespace
+
+// Fetches one reference file and waits for it in a nested loop. The wait also ends when the
+// server answers with an invalid-session envelope (the request client then never calls
+// back) and, as a last resort, after a long time-out, so that start-up cannot hang.
+static bool fetchReferenceFile(MyDAO* dao, const QString& url, const QUrlQuery& query, QJsonObject& out)
+{
+    auto state = std::make_shared<FetchState>();
+    QEventLoop loop;
+    dao->httpGet(
+        url, query,
+        [state, &loop](QJsonObject& reply) {
+            if (state->done)
+                return;
+            state->done = true;
+            if (reply.value("errcode").toInt() == -3)
+                state->fetched = false;
+            else
+                state->reply = reply;
+            loop.quit();
+        },
+        nullptr);
+    if (!state->done) {
+        QMetaObject::Connection invalid = QObject::connect(dao, &MyDAO::s_session_invalid, &loop, &QEventLoop::quit);
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        limit.start(MyDAO::referenceFetchLimitMs);
+        loop.exec();
+        QObject::disconnect(invalid);
+    }
+    if (!state->done) {
+        // Late replies are ignored from here on.
+        state->done = true;
+        state->fetched = false;
+    }
+    if (state->fetched)
+        out = state->reply;
+    return state->fetched;
+}
+
+int MyDAO::referenceFetchLimitMs = 120000;
+
+void MyDAO::parseLocalJSON()
+{
+    resourceObj = QJsonObject();
+    ruleObj = QJsonObject();
+    rootNames.clear();
+    typeTable.clear();
+
+    QUrlQuery query;
+    query.addQueryItem("v", QString::number(Clock::nowSecs()));
+    Notifier* notifier = userNotifier();
+
+    const bool resourceFetched = fetchReferenceFile(this, URL_VTUP_JSON, query, resourceObj);
+    if (!resourceFetched) {
+        if (!readJsonFile(applicationDir() + "/resources/vtup.json", resourceObj)) {
+            if (notifier)
+                notifier->alert("vtup.json文件丢失", "出错了！");
+            return;
+        }
+    }
+
+    const QJsonArray roots = resourceObj.value("typeidroot").toArray();
+    for (const QJsonValue& root : roots) {
+        const QJsonObject r = root.toObject();
+        rootNames.insert(r.value("id").toVariant().toString(), r.value("name").toString());
+    }
+    const QJsonObject types = resourceObj.value("typeid").toObject();
+    for (auto rootIt = types.begin(); rootIt != types.end(); ++rootIt) {
+        const QJsonObject inner = rootIt.value().toObject();
+        for (auto it = inner.begin(); it != inner.end(); ++it) {
+            AssetTypeEntry entry;
+            entry.typeId = it.key();
+            entry.typeName = it.value().toString();
+            entry.rootId = rootIt.key();
+            entry.rootName = rootNames.value(rootIt.key());
+            typeTable.insert(entry.typeId, entry);
+        }
+    }
+
+    const bool ruleFetched = fetchReferenceFile(this, URL_RULE_JSON, query, ruleObj);
+    if (!ruleFetched) {
+        if (!readJsonFile(applicationDir() + "/resources/rule.json", ruleObj))
+            return;
+    }
+
+    if ((!resourceFetched || !ruleFetched) && notifier)
+        notifier->alert("网络请求失败，稍后再试,code=003", "网络异常");
+}
+
+void MyDAO::getDistrictNetData(QString tag, int upid)
+{
+    getDistrictNetData(tag, upid, [this, tag](QJsonArray data) { emit s_set_district(tag, data); });
+}
+
+void MyDAO::getDistrictNetData(QString tag, int upid, std::function<void(QJsonArray)> callback)
+{
+    const QString key = tag + "," + QString::number(upid);
+    auto cached = districtCache().constFind(key);
+    if (cached != districtCache().constEnd()) {
+        if (callback)
+            callback(cached.value());
+        return;
+    }
+    QUrlQuery query;
+    query.addQueryItem("upid", QString::number(upid));
+    httpGet(
+        URL_DISTRICT, query,
+        [key, callback](QJsonObject& reply) {
+            const QJsonArray data = reply.value("data").toArray();
+            districtCache().insert(key, data);
+            if (callback)
+                callback(data);
+        },
+        nullptr);
+}
