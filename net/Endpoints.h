@@ -7,6 +7,10 @@
 // host role can be replaced for development through VANTREL_WEBSITE_URL,
 // VANTREL_ACCOUNT_URL, VANTREL_UPLOAD_URL and VANTREL_NEWS_URL (paths stay as they are).
 
+// The program version: shown, sent as the "X-Tool-Version" header and compared by the
+// version check.
+inline constexpr char PROGRAM_VERSION[] = "2.28.1.210115";
+
 extern const QString& URL_AVATAR;
 extern const QString& URL_TOOL_LOGIN;
 extern const QString& URL_REMEMBER_LOGIN;

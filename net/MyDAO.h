@@ -61,8 +61,15 @@ public:
     void httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr);
     void httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback);
     void httpGetRaw(const QString& url, RAW_CALLBACK callback);
+    // Every request starts from this one: certificate checks (system store plus the CAs of
+    // VANTREL_CA_CERTS), TLS 1.2 or later, and the transfer time-out. Safe from any thread.
     QNetworkRequest baseRequest() const;
     QNetworkAccessManager* networkManager() const { return manager; }
+    // A transfer that makes no progress for this long ends as a transport failure (30 s).
+    static int transferTimeout();
+    static void setTransferTimeoutForTesting(int ms);
+    // Replies larger than this are cut off and treated as a transport failure.
+    static void setReplySizeLimitForTesting(qint64 bytes);
 
     // ---- session (net/Login.cpp) ----
     int uid = 0;
@@ -146,8 +153,28 @@ public:
     // ---- archives, text, fingerprint (intake/) ----
 
     // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
+    // Queues a job for the workers with status 2. A completed job, one already waiting
+    // (same MD5 or same id) and one a worker holds are ignored.
+    void enqueueUpload(UploadFile job);
+    // Takes the job out of the queue and hands its status to the worker holding it.
+    void stopUpload(const UploadFile& job);
+    // Pauses (true) or resumes (false) every worker.
+    void lockUploadThread(bool b);
+    void clearUploadJobs();
+    void cacheForm(const AssetFormData& form);
     // Removes every waiting job with this MD5 or this id from the job list.
     void removeQueuedJobs(const QString& file_md5, int id);
+    enum class TakeResult { Busy, Empty, Taken };
+    // Worker side: lets go of `heldId` and takes the first waiting job into `job`. Never
+    // waits for the job mutex: Busy when another thread holds it.
+    TakeResult takeUploadJob(int heldId, UploadFile& job);
+    // Lets go of a job id taken by a worker that has stopped.
+    void releaseUploadJob(int id);
+    // Copies of the waiting jobs and of the ids taken by workers.
+    QList<UploadFile> queuedUploads() const;
+    QList<int> uploadsInProgress() const;
+    // Form data of every job started in this run, by asset id (used after the upload).
+    QMap<int, AssetFormData> formCache;
 
 signals:
     void s_set_district(QString tag, QJsonArray& data);
@@ -177,6 +204,11 @@ private:
 
     // ---- private state, by subsystem ----
 
+    // ---- request client (net/MyDAO.cpp) ----
+    QNetworkRequest jsonRequest(const QString& url, const QUrlQuery& query) const;
+    void watchReplySize(QNetworkReply* reply, bool json);
+    QJsonObject judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver);
+
     // ---- session (net/Login.cpp) ----
     RecentLogin loginData;
     QList<RecentLogin> recentLoginList;
@@ -189,6 +221,13 @@ private:
 
     // ---- local database (store/Database.cpp) ----
     bool databaseLooksSound();
-    bool moveDamagedDatabaseAside();
+    // Renames the damaged file with a time stamp; returns the new name, empty on failure.
+    QString moveDamagedDatabaseAside();
     void reportSqlError(const QString& title, const QString& text);
+
+    // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
+    // Guards uploadJobs and jobsInProgress; workers only try-lock it.
+    mutable QMutex jobMutex;
+    QList<UploadFile> uploadJobs;
+    QList<int> jobsInProgress;
 };
