@@ -1,3 +1,92 @@
 #include "net/MyDAO.h"
 
-void MyDAO::removeQueuedJobs(const QString&, int) {}
+#include <QMutexLocker>
+
+// The waiting jobs and the ids the workers hold. The GUI thread locks the job mutex
+// normally; workers only ever try-lock it (takeUploadJob), so a busy GUI thread never
+// stalls an upload and a worker never blocks the GUI.
+
+void MyDAO::enqueueUpload(UploadFile job)
+{
+    if (job.file_status == 6)
+        return;
+    job.file_status = 2;
+    QMutexLocker lock(&jobMutex);
+    for (const UploadFile& waiting : qAsConst(uploadJobs)) {
+        if (waiting.file_md5 == job.file_md5 || waiting.file_id == job.file_id)
+            return;
+    }
+    if (jobsInProgress.contains(job.file_id))
+        return;
+    uploadJobs.append(job);
+}
+
+void MyDAO::stopUpload(const UploadFile& job)
+{
+    {
+        QMutexLocker lock(&jobMutex);
+        uploadJobs.removeAll(job);
+        jobsInProgress.removeAll(job.file_id);
+    }
+    emit s_stop_upload(job);
+}
+
+void MyDAO::lockUploadThread(bool b)
+{
+    emit s_lock_upload_thread(b);
+}
+
+void MyDAO::clearUploadJobs()
+{
+    QMutexLocker lock(&jobMutex);
+    uploadJobs.clear();
+}
+
+void MyDAO::cacheForm(const AssetFormData& form)
+{
+    formCache.insert(form.id, form);
+}
+
+void MyDAO::removeQueuedJobs(const QString& file_md5, int id)
+{
+    QMutexLocker lock(&jobMutex);
+    for (auto it = uploadJobs.begin(); it != uploadJobs.end();) {
+        if (it->file_md5 == file_md5 || it->file_id == id)
+            it = uploadJobs.erase(it);
+        else
+            ++it;
+    }
+}
+
+MyDAO::TakeResult MyDAO::takeUploadJob(int heldId, UploadFile& job)
+{
+    if (!jobMutex.tryLock())
+        return TakeResult::Busy;
+    jobsInProgress.removeAll(heldId);
+    if (uploadJobs.isEmpty()) {
+        jobMutex.unlock();
+        return TakeResult::Empty;
+    }
+    job = uploadJobs.takeFirst();
+    jobsInProgress.append(job.file_id);
+    jobMutex.unlock();
+    return TakeResult::Taken;
+}
+
+void MyDAO::releaseUploadJob(int id)
+{
+    QMutexLocker lock(&jobMutex);
+    jobsInProgress.removeAll(id);
+}
+
+QList<UploadFile> MyDAO::queuedUploads() const
+{
+    QMutexLocker lock(&jobMutex);
+    return uploadJobs;
+}
+
+QList<int> MyDAO::uploadsInProgress() const
+{
+    QMutexLocker lock(&jobMutex);
+    return jobsInProgress;
+}

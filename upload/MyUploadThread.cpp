@@ -1,0 +1,330 @@
+#include "upload/MyUploadThread.h"
+
+#include "app/RunLog.h"
+#include "intake/FileTypes.h"
+#include "net/Endpoints.h"
+#include "net/MyDAO.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+constexpr qint64 kMaxPiece = 1048576;
+constexpr int kRemoved = 5;
+std::atomic<int> stallLimitMs { 60000 };
+
+QByteArray md5Hex(const QByteArray& data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+}
+
+} // namespace
+
+MyUploadThread::MyUploadThread(QObject* parent)
+    : QThread(parent)
+    , owner(MyDAO::instance())
+{
+    connect(owner, &MyDAO::s_stop_upload, this, &MyUploadThread::onStopUpload);
+    connect(owner, &MyDAO::s_delete_item, this, &MyUploadThread::onDeleteItem);
+    // Only sets an atomic flag, so it may run on whichever thread asks for the pause; the
+    // pending-list loader asks from its own thread and the pause must hold before it loads.
+    connect(owner, &MyDAO::s_lock_upload_thread, this, &MyUploadThread::onLockUploadThread, Qt::DirectConnection);
+
+    // Spread the five workers' polling a little.
+    const QTime now = QTime::currentTime();
+    QRandomGenerator gen(quint32(now.msec() + 1000 * now.second()));
+    QThread::msleep(gen.bounded(10));
+    start(QThread::InheritPriority);
+}
+
+MyUploadThread::~MyUploadThread()
+{
+    if (isRunning()) {
+        stopWorker();
+        wait();
+    }
+}
+
+void MyUploadThread::setStallTimeout(int ms)
+{
+    stallLimitMs = ms;
+}
+
+int MyUploadThread::stallTimeout()
+{
+    return stallLimitMs;
+}
+
+void MyUploadThread::stopWorker()
+{
+    pauseFlag = true;
+    stopFlag = true;
+    {
+        QMutexLocker lock(&identityLock);
+        identityId = 0;
+        identityMd5.clear();
+    }
+    disconnect(owner, nullptr, this, nullptr);
+    quit();
+}
+
+void MyUploadThread::onLockUploadThread(bool b)
+{
+    pauseFlag = b;
+}
+
+void MyUploadThread::onDeleteItem(QString file_md5, int id)
+{
+    QMutexLocker lock(&identityLock);
+    if (file_md5 == identityMd5 && id == identityId)
+        status = kRemoved;
+}
+
+void MyUploadThread::onStopUpload(UploadFile job)
+{
+    QMutexLocker lock(&identityLock);
+    if (!identityMd5.isEmpty() && job.file_md5 == identityMd5)
+        status = job.file_status;
+}
+
+void MyUploadThread::nap(int ms)
+{
+    for (int slept = 0; slept < ms && !stopFlag; slept += 10)
+        QThread::msleep(10);
+}
+
+void MyUploadThread::run()
+{
+    // Created here so that it lives on this thread; kept for every piece so that the
+    // connection to the upload service is reused.
+    QNetworkAccessManager nam;
+    for (;;) {
+        if (stopFlag)
+            return;
+        if (pauseFlag) {
+            QThread::msleep(10);
+            continue;
+        }
+        const qint64 startMs = QDateTime::currentMSecsSinceEpoch();
+        if (status == 3) {
+            QThread::msleep(10);
+            uploadStep(nam, startMs);
+            continue;
+        }
+        UploadFile job;
+        switch (owner->takeUploadJob(heldId, job)) {
+        case MyDAO::TakeResult::Busy:
+            QThread::msleep(10);
+            continue;
+        case MyDAO::TakeResult::Empty:
+            // The held job has been let go; never let go of it twice, another worker may
+            // hold the same id by now.
+            heldId = 0;
+            nap(300);
+            continue;
+        case MyDAO::TakeResult::Taken:
+            break;
+        }
+        takeJob(job);
+        if (job.file_status != 2) {
+            nap(285);
+            if (stopFlag)
+                return;
+            continue;
+        }
+        writeLog(QStringLiteral("UID: %5, ThreadId: %1, m_file, file_id: %2, file_md5: %3, file_name: %4")
+                     .arg(QString::number(quintptr(QThread::currentThreadId())), QString::number(current.file_id),
+                          current.file_md5, current.file_name, QString::number(jobUid)),
+                 1);
+        uploadStep(nam, startMs);
+    }
+}
+
+void MyUploadThread::takeJob(const UploadFile& job)
+{
+    heldId = job.file_id;
+    retryCount = 0;
+    jobUid = owner->uid;
+    QMutexLocker lock(&identityLock);
+    current = job;
+    status = job.file_status;
+    identityMd5 = job.file_md5;
+    identityId = job.file_id;
+}
+
+void MyUploadThread::report(const QString& rate)
+{
+    UploadFile copy = current;
+    copy.file_status = status;
+    owner->updateUploadProgress(copy, rate);
+}
+
+void MyUploadThread::fail(const QString& message)
+{
+    int s = status;
+    if (s != kRemoved)
+        status.compare_exchange_strong(s, 4);
+    current.file_status_msg = message;
+    report(QString());
+}
+
+void MyUploadThread::uploadStep(QNetworkAccessManager& nam, qint64 startMs)
+{
+    if (current.file_size_loaded == current.file_size) {
+        int s = status;
+        if (s != kRemoved)
+            status.compare_exchange_strong(s, 6);
+        report(QString());
+        QThread::msleep(10);
+        return;
+    }
+    if (current.file_size_loaded > current.file_size) {
+        fail(QStringLiteral("文件传输出错"));
+        QThread::msleep(10);
+        return;
+    }
+    if (pauseFlag)
+        return;
+
+    const qint64 piece = qBound<qint64>(1, current.chunk_size, kMaxPiece);
+    const qint64 first = current.file_size_loaded;
+    const qint64 last = qMin(first + piece - 1, current.file_size - 1);
+    const qint64 length = last - first + 1;
+    const QNetworkRequest request = pieceRequest(owner->baseRequest(), current, jobUid, first, last);
+
+    QFile file(current.file_path);
+    if (!file.exists()) {
+        fail(QStringLiteral("文件不存在，上传失败"));
+        QThread::msleep(10);
+        return;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(QStringLiteral("文件读取失败"));
+        QThread::msleep(10);
+        return;
+    }
+    int s = status;
+    if ((s != 2 && s != 3) || !status.compare_exchange_strong(s, 3)) {
+        QThread::msleep(10);
+        return;
+    }
+    QByteArray body;
+    if (file.seek(first))
+        body = file.read(length);
+    file.close();
+    if (body.size() != length) {
+        // The file shrank since it was measured: sending less than the range says would
+        // corrupt the upload.
+        fail(QStringLiteral("文件读取失败"));
+        QThread::msleep(10);
+        return;
+    }
+    if (pauseFlag)
+        return;
+
+    QString reason;
+    const int code = sendPiece(nam, request, body, reason);
+    if (code == 201 || code == 200) {
+        retryCount = 0;
+        if (code == 201) {
+            current.file_size_loaded = last + 1;
+        } else {
+            current.file_size_loaded = current.file_size;
+            int now = status;
+            if (now != kRemoved)
+                status.compare_exchange_strong(now, 6);
+        }
+        const qint64 ms = QDateTime::currentMSecsSinceEpoch() - startMs;
+        report(speedText(int(qMin<qint64>(ms, INT_MAX)), int(length)));
+        return;
+    }
+    // Cut short by stopWorker: the piece was not accepted and the job stays where it was.
+    if (stopFlag)
+        return;
+    if (retryCount <= 3) {
+        ++retryCount;
+        report(QStringLiteral("0KB/s"));
+        nap(1000);
+        return;
+    }
+    retryCount = 0;
+    fail(QStringLiteral("上传失败,%1,%2").arg(QString::number(code), reason));
+}
+
+int MyUploadThread::sendPiece(QNetworkAccessManager& nam, const QNetworkRequest& request, const QByteArray& body,
+                              QString& reason)
+{
+    QNetworkReply* reply = nam.post(request, body);
+    QEventLoop loop;
+    QElapsedTimer quiet;
+    quiet.start();
+    auto progressed = [&quiet](qint64, qint64) { quiet.restart(); };
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    connect(reply, &QNetworkReply::uploadProgress, &loop, progressed);
+    connect(reply, &QNetworkReply::downloadProgress, &loop, progressed);
+    // A server that stops answering must not hold the worker forever, and a stop must not
+    // wait for the piece.
+    QTimer watch;
+    watch.setInterval(20);
+    connect(&watch, &QTimer::timeout, &loop, [&]() {
+        if (stopFlag || quiet.elapsed() >= stallLimitMs)
+            reply->abort();
+    });
+    watch.start();
+    if (!reply->isFinished())
+        loop.exec();
+    watch.stop();
+    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    delete reply;
+    return code;
+}
+
+QByteArray MyUploadThread::signature(qint64 file_size, const QString& file_md5)
+{
+    const QByteArray a = md5Hex(QStringLiteral("%1-TRQ").arg(file_size).toLocal8Bit());
+    const QByteArray b = md5Hex(QStringLiteral("QRT-%1").arg(file_md5).toLocal8Bit());
+    return md5Hex(a + UPLOAD_SIGN_KEY.toLocal8Bit() + b);
+}
+
+QNetworkRequest MyUploadThread::pieceRequest(QNetworkRequest request, const UploadFile& job, int uid, qint64 first,
+                                             qint64 last)
+{
+    const QDateTime created = QDateTime::fromSecsSinceEpoch(job.created_time);
+    const QString uidText = QString::number(uid);
+    request.setUrl(QUrl(URL_UPLOAD, QUrl::TolerantMode));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("tool"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
+    request.setHeader(QNetworkRequest::ContentDispositionHeader,
+                      QStringLiteral("attachment; filename=%1").arg(job.file_name));
+    request.setHeader(QNetworkRequest::ContentLengthHeader, last - first + 1);
+    request.setRawHeader("X-Content-Range",
+                         QStringLiteral("bytes %1-%2/%3")
+                             .arg(QString::number(first), QString::number(last), QString::number(job.file_size))
+                             .toLatin1());
+    request.setRawHeader(
+        "Session-ID",
+        QStringLiteral("%1-%3-%2").arg(job.file_md5, created.toString(QStringLiteral("ddMMyyyy")), uidText).toUtf8());
+    request.setRawHeader("Save-As",
+                         QStringLiteral("%4/vudedudiv%1%2_%6_%5_5_tool.%3")
+                             .arg(created.toString(QStringLiteral("yyyyMMdd")), job.file_md5,
+                                  QFileInfo(job.file_path).suffix(), created.toString(QStringLiteral("yyyy/MM/dd")),
+                                  QString::number(job.file_id), uidText)
+                             .toUtf8());
+    request.setRawHeader("X-Tool-Version", "2.28.1.210115");
+    request.setRawHeader("X-Signature", signature(job.file_size, job.file_md5));
+    request.setRawHeader("uid", uidText.toUtf8());
+    return request;
+}
