@@ -64,6 +64,13 @@ struct UploadFile
     bool operator!=(const UploadFile& other) const { return !(*this == other); }
 };
 
+// A file's full path from its folder and name; no "/" is added when the folder already
+// ends with one.
+QString buildFilePath(const QString& dir, const QString& name);
+
+// The records travel in queued signals between threads; registration is idempotent.
+void registerRecordMetaTypes();
+
 // An account that logged in on this machine; also the record of the current session.
 struct RecentLogin
 {

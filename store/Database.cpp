@@ -1,24 +1,660 @@
+#include "app/Clock.h"
+#include "app/Notifier.h"
+#include "app/RunLog.h"
+#include "net/Endpoints.h"
 #include "net/MyDAO.h"
 
-// First cut: the operations exist so that callers link; the statements follow.
+#include <QAtomicInt>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QThread>
+#include <QVariant>
+#include <cstdlib>
 
-bool MyDAO::openDatabase() { return false; }
-bool MyDAO::createTables() { return false; }
-void MyDAO::purgeRetiredAssets() {}
-void MyDAO::cleanWorkFiles(int) {}
-void MyDAO::closeDatabase() {}
-QList<RecentLogin> MyDAO::loadRecentLogins() { return {}; }
-bool MyDAO::saveLogin(const RecentLogin&, const QString&) { return false; }
-void MyDAO::forgetRememberedKey(const QString&) {}
-void MyDAO::clearLogins() {}
-bool MyDAO::saveAssetForm(AssetFormData&, bool) { return false; }
-bool MyDAO::updateAssetForm(AssetFormData&, bool) { return false; }
-bool MyDAO::loadAsset(int, AssetFormData&) { return false; }
-QList<AssetFormData> MyDAO::loadPendingAssets() { return {}; }
-bool MyDAO::deleteAsset(int, const QString&) { return false; }
-void MyDAO::updateUploadProgress(const UploadFile&, const QString&) {}
-bool MyDAO::retireSubmittedAsset(const AssetFormData&) { return false; }
-QString MyDAO::databasePath() { return QString(); }
-bool MyDAO::databaseLooksSound() { return false; }
-bool MyDAO::moveDamagedDatabaseAside() { return false; }
-void MyDAO::reportSqlError(const QString&, const QString&) {}
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char* const CONNECTION_NAME = "sqlite3Connection";
+const qint64 RETIRED_KEEP_SECS = 604800;
+const qint64 RECENT_LOGIN_SECS = 30 * 86400;
+const int TEMPFILE_KEEP_DAYS = 7;
+const int LOG_KEEP_DAYS = 15;
+
+const char* const CREATE_ASSET_TYPES
+    = "CREATE TABLE asset_types (id INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE NOT NULL, typeid INTEGER, typeidroot "
+      "INTEGER, asset_id INTEGER REFERENCES assets (id), title VARCHAR)";
+const char* const CREATE_ASSETS
+    = "CREATE TABLE assets (id INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE NOT NULL, uid INTEGER, xueduanid INTEGER (1), "
+      "chid INTEGER (2), subject VARCHAR (128), created_time INTEGER, updated_time INTEGER, flag INTEGER (1), catid "
+      "INTEGER, catpath VARCHAR, catname_path VARCHAR, stars INTEGER (2), fitprovince INTEGER, fitcity INTEGER, "
+      "fitdist INTEGER, fitname VARCHAR(40), copyrighttype INTEGER (1), is_filling INTEGER (1) DEFAULT (0), "
+      "is_uploaded INTEGER (1) DEFAULT (0), file_icon VARCHAR (10), file_size INTEGER DEFAULT (0), file_size_loaded "
+      "INTEGER DEFAULT (0), file_dir VARCHAR, file_name VARCHAR, file_md5 VARCHAR, file_text TEXT, bookversionid "
+      "INTEGER DEFAULT (0), deleted_time INTEGER, versionid INTEGER DEFAULT (0))";
+const char* const CREATE_LOGINS
+    = "CREATE TABLE logins (id INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE NOT NULL, uid INTEGER, username VARCHAR NOT "
+      "NULL, avatar VARCHAR, login_time INTEGER, remember_encrypt_key_1 VARCHAR, remember_encrypt_key VARCHAR, "
+      "auto_login INTEGER DEFAULT (0))";
+
+const char* const INSERT_TYPE
+    = "INSERT INTO asset_types (typeid, typeidroot,title,asset_id) VALUES (:typeid, :typeidroot, :title, :asset_id)";
+
+QSqlDatabase mainConnection()
+{
+    return QSqlDatabase::database(CONNECTION_NAME, false);
+}
+
+// The statement as the driver ran it, for the error reports.
+QString statementText(const QSqlQuery& query)
+{
+    QString text = query.executedQuery();
+    return text.isEmpty() ? query.lastQuery() : text;
+}
+
+// Creates the file user-only before SQLite touches it: it holds remembered-login keys.
+void makeUserOnly(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd >= 0) {
+        ::fchmod(fd, S_IRUSR | S_IWUSR);
+        ::close(fd);
+    }
+#else
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.close();
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#endif
+}
+
+// Whole days between a file's creation (its last change where no birth time is kept) and now.
+qint64 ageInDays(const QFileInfo& info, qint64 nowSecs)
+{
+    QDateTime created = info.birthTime();
+    if (!created.isValid())
+        created = info.lastModified();
+    return (nowSecs - created.toSecsSinceEpoch()) / 86400;
+}
+
+void notifyUser(const QString& text, const QString& title)
+{
+    if (Notifier* notifier = MyDAO::userNotifier())
+        notifier->alert(text, title);
+}
+
+AssetTypeItem typeFromRecord(const QSqlQuery& query)
+{
+    AssetTypeItem item;
+    item.typeid_ = query.value("typeid").toInt();
+    item.typeidroot = query.value("typeidroot").toInt();
+    item.title = query.value("title").toString();
+    return item;
+}
+
+// Runs the pending-list queries on `db`, which must belong to the calling thread.
+QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
+{
+    QList<AssetFormData> list;
+    QHash<int, QList<AssetTypeItem>> typesOf;
+    QSqlQuery types(db);
+    if (types.exec("SELECT * FROM asset_types")) {
+        while (types.next())
+            typesOf[types.value("asset_id").toInt()].append(typeFromRecord(types));
+    }
+
+    QSqlQuery query(db);
+    query.prepare("SELECT * FROM assets WHERE is_filling=1 AND deleted_time is NULL AND uid=:uid GROUP BY file_md5 "
+                  "ORDER BY id DESC");
+    query.bindValue(":uid", uid);
+    if (!query.exec())
+        return list;
+    while (query.next()) {
+        AssetFormData form;
+        form.id = query.value("id").toInt();
+        form.subject = query.value("subject").toString();
+        form.xueduanid = query.value("xueduanid").toInt();
+        form.chid = query.value("chid").toInt();
+        form.copyrighttype = query.value("copyrighttype").toInt();
+        form.catid = query.value("catid").toInt();
+        form.catname_path = query.value("catname_path").toString();
+        form.catpath = query.value("catpath").toString();
+        form.flag = query.value("flag").toInt();
+        form.stars = query.value("stars").toInt();
+        form.fitprovince = query.value("fitprovince").toInt();
+        form.fitcity = query.value("fitcity").toInt();
+        form.fitdist = query.value("fitdist").toInt();
+        form.created_time = query.value("created_time").toLongLong();
+        form.file_name = query.value("file_name").toString();
+        form.file_dir = query.value("file_dir").toString();
+        form.file_path = buildFilePath(form.file_dir, form.file_name);
+        form.file_icon = query.value("file_icon").toString();
+        form.file_size = query.value("file_size").toLongLong();
+        form.file_md5 = query.value("file_md5").toString();
+        form.file_text = query.value("file_text").toString();
+        form.file_size_loaded = query.value("file_size_loaded").toLongLong();
+        form.is_filling = query.value("is_filling").toInt() != 0;
+        form.is_uploaded = query.value("is_uploaded").toInt() != 0;
+        form.versionid = query.value("versionid").toInt();
+        form.types = typesOf.value(form.id);
+        list.append(form);
+    }
+    return list;
+}
+
+} // namespace
+
+QString MyDAO::databasePath()
+{
+    return dataDir() + "/" + DB_FILE_NAME;
+}
+
+bool MyDAO::openDatabase()
+{
+    registerRecordMetaTypes();
+    if (QSqlDatabase::contains(CONNECTION_NAME)) {
+        QSqlDatabase db = mainConnection();
+        return db.isOpen() || db.open();
+    }
+
+    QDir().mkpath(dataDir());
+    const QString path = databasePath();
+    makeUserOnly(path);
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", CONNECTION_NAME);
+    db.setDatabaseName(path);
+    bool opened = db.open();
+    if (opened && !databaseLooksSound()) {
+        // Keep the damaged file for support and carry on with an empty database.
+        db.close();
+        const QString keptAs = moveDamagedDatabaseAside();
+        opened = false;
+        if (!keptAs.isEmpty()) {
+            makeUserOnly(path);
+            opened = db.open();
+        }
+        if (opened) {
+            writeLog(QString("本地数据库已损坏，已另存为 %1").arg(keptAs));
+            notifyUser(QString("本地数据库文件已损坏，已另存为：\n%1\n将使用新的数据库。").arg(keptAs), "提示");
+        }
+    }
+    if (!opened) {
+        writeLog(QString("数据库打开失败: %1").arg(db.lastError().text()));
+        notifyUser("打开失败，请联系客服！", "提示");
+        std::exit(EXIT_FAILURE);
+    }
+    if (db.tables().isEmpty() && !createTables()) {
+        notifyUser("打开失败，请联系客服！", "提示");
+        std::exit(EXIT_FAILURE);
+    }
+    loadRecentLogins();
+    return true;
+}
+
+bool MyDAO::databaseLooksSound()
+{
+    QSqlQuery check(mainConnection());
+    if (!check.exec("PRAGMA quick_check") || !check.next())
+        return false;
+    return check.value(0).toString() == "ok";
+}
+
+QString MyDAO::moveDamagedDatabaseAside()
+{
+    const QString path = databasePath();
+    const QString keptAs = path + "." + Clock::now().toString("yyyyMMddHHmmss") + ".damaged";
+    // A journal left beside the old file must not be played into the new one.
+    for (const QString& extra : { QString("-journal"), QString("-wal"), QString("-shm") }) {
+        if (QFile::exists(path + extra))
+            QFile::rename(path + extra, keptAs + extra);
+    }
+    return QFile::rename(path, keptAs) ? keptAs : QString();
+}
+
+bool MyDAO::createTables()
+{
+    QSqlDatabase db = mainConnection();
+    if (!db.transaction())
+        return false;
+    QSqlQuery query(db);
+    for (const char* statement : { CREATE_ASSET_TYPES, CREATE_ASSETS, CREATE_LOGINS }) {
+        if (!query.exec(statement)) {
+            writeLog(query.lastError().text() + "\r\n" + statement);
+            db.rollback();
+            return false;
+        }
+    }
+    if (db.commit())
+        return true;
+    db.rollback();
+    return false;
+}
+
+void MyDAO::purgeRetiredAssets()
+{
+    QSqlDatabase db = mainConnection();
+    const qint64 expires = Clock::nowSecs() - RETIRED_KEEP_SECS;
+    QSqlQuery select(db);
+    select.prepare("SELECT id FROM assets WHERE deleted_time < :expires AND deleted_time IS NOT NULL ");
+    select.bindValue(":expires", expires);
+    if (!select.exec())
+        return;
+    QList<int> ids;
+    while (select.next())
+        ids.append(select.value(0).toInt());
+    select.finish();
+    if (ids.isEmpty())
+        return;
+
+    // Types and assets go together: when the types cannot be removed the assets stay too, so
+    // the next start finds them again instead of leaving orphaned type rows behind.
+    if (!db.transaction())
+        return;
+    QSqlQuery types(db);
+    types.prepare("DELETE FROM asset_types WHERE asset_id=:asset_id");
+    for (int id : qAsConst(ids)) {
+        types.bindValue(":asset_id", id);
+        if (!types.exec()) {
+            db.rollback();
+            return;
+        }
+    }
+    QSqlQuery assets(db);
+    assets.prepare("DELETE FROM assets WHERE deleted_time < :expires AND deleted_time IS NOT NULL");
+    assets.bindValue(":expires", expires);
+    if (!assets.exec() || !db.commit())
+        db.rollback();
+}
+
+void MyDAO::cleanWorkFiles(int days)
+{
+    const QString tmp = tmpDir();
+    const qint64 now = Clock::nowSecs();
+    QDir dir(tmp);
+    const QFileInfoList entries
+        = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QFileInfo& entry : entries) {
+        const qint64 age = ageInDays(entry, now);
+        const int limit = entry.fileName().endsWith(".tempfile") ? TEMPFILE_KEEP_DAYS : days;
+        if (age > limit)
+            QFile::remove(dir.filePath(entry.fileName())); // directories stay
+    }
+    purgeOldLogs(LOG_KEEP_DAYS);
+}
+
+void MyDAO::closeDatabase()
+{
+    if (!QSqlDatabase::contains(CONNECTION_NAME))
+        return;
+    QSqlDatabase db = mainConnection();
+    if (db.isOpen())
+        db.close();
+}
+
+QList<RecentLogin> MyDAO::loadRecentLogins()
+{
+    QList<RecentLogin> list;
+    QSqlQuery query(mainConnection());
+    query.prepare("SELECT *,  MAX(login_time) FROM logins WHERE login_time > :login_time GROUP BY username ORDER BY "
+                  "login_time DESC LIMIT 5");
+    query.bindValue(":login_time", Clock::nowSecs() - RECENT_LOGIN_SECS);
+    if (query.exec()) {
+        while (query.next()) {
+            RecentLogin login;
+            login.uid = query.value("uid").toInt();
+            login.username = query.value("username").toString();
+            login.avatar = query.value("avatar").toString();
+            login.remember_encrypt_key = query.value("remember_encrypt_key").toString();
+            login.team_status = false;
+            login.auto_login = query.value("auto_login").toInt() != 0;
+            list.append(login);
+        }
+    }
+    setRecentLogins(list);
+    return list;
+}
+
+bool MyDAO::saveLogin(const RecentLogin& data, const QString& key1)
+{
+    QSqlDatabase db = mainConnection();
+    QSqlQuery insert(db);
+    insert.prepare("INSERT INTO logins (uid, username, avatar, login_time, remember_encrypt_key_1, "
+                   "remember_encrypt_key) VALUES (:uid, :username, :avatar, :login_time, :remember_encrypt_key_1, "
+                   ":remember_encrypt_key)");
+    insert.bindValue(":uid", data.uid);
+    insert.bindValue(":username", data.username);
+    insert.bindValue(":avatar", data.avatar);
+    insert.bindValue(":login_time", Clock::nowSecs());
+    insert.bindValue(":remember_encrypt_key_1", key1);
+    insert.bindValue(":remember_encrypt_key", data.remember_encrypt_key);
+    if (!insert.exec())
+        return false;
+    const QVariant id = insert.lastInsertId();
+    if (!id.isValid())
+        return false;
+    QSqlQuery older(db);
+    older.prepare("DELETE FROM logins WHERE id!=:id AND uid=:uid");
+    older.bindValue(":id", id);
+    older.bindValue(":uid", data.uid);
+    return older.exec();
+}
+
+void MyDAO::forgetRememberedKey(const QString& key)
+{
+    QSqlQuery query(mainConnection());
+    query.prepare("UPDATE logins SET remember_encrypt_key=NULL, remember_encrypt_key_1=NULL, auto_login=0 WHERE "
+                  "remember_encrypt_key=:remember_encrypt_key");
+    query.bindValue(":remember_encrypt_key", key);
+    query.exec();
+}
+
+void MyDAO::clearLogins()
+{
+    settings()->remove("LastAutoLoginUID");
+    QSqlQuery query(mainConnection());
+    query.exec("DELETE FROM logins");
+}
+
+void MyDAO::reportSqlError(const QString& title, const QString& text)
+{
+    writeLog(text);
+    notifyUser(text, title);
+}
+
+namespace {
+
+void bindFormFields(QSqlQuery& query, const AssetFormData& form)
+{
+    query.bindValue(":xueduanid", form.xueduanid);
+    query.bindValue(":chid", form.chid);
+    query.bindValue(":subject", form.subject);
+    query.bindValue(":flag", form.flag);
+    query.bindValue(":catid", form.catid);
+    query.bindValue(":catpath", form.catpath);
+    query.bindValue(":catname_path", form.catname_path);
+    query.bindValue(":stars", form.stars);
+    query.bindValue(":fitprovince", form.fitprovince);
+    query.bindValue(":fitcity", form.fitcity);
+    query.bindValue(":fitdist", form.fitdist);
+    query.bindValue(":fitname", form.fitname);
+    query.bindValue(":copyrighttype", form.copyrighttype);
+    query.bindValue(":versionid", form.versionid);
+    query.bindValue(":bookversionid", form.bookversionid);
+}
+
+// Inserts the form's types; on failure returns the text of error 3.
+bool insertTypes(QSqlDatabase db, const AssetFormData& form, QString* error)
+{
+    QSqlQuery query(db);
+    query.prepare(INSERT_TYPE);
+    for (const AssetTypeItem& type : form.types) {
+        query.bindValue(":typeid", type.typeid_);
+        query.bindValue(":typeidroot", type.typeidroot);
+        query.bindValue(":title", type.title);
+        query.bindValue(":asset_id", form.id);
+        if (!query.exec()) {
+            *error = query.lastError().text() + " \r\n" + statementText(query);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool MyDAO::saveAssetForm(AssetFormData& form, bool startUpload)
+{
+    if (form.id != 0)
+        return updateAssetForm(form, startUpload);
+
+    QSqlDatabase db = mainConnection();
+    const qint64 now = Clock::nowSecs();
+    QSqlQuery insert(db);
+    insert.prepare(
+        "INSERT INTO assets (uid, xueduanid, chid, subject, created_time, updated_time, flag, catid, catpath, "
+        "catname_path, stars, fitprovince, fitcity, fitdist, fitname, copyrighttype, is_filling, file_icon, file_size, "
+        "file_size_loaded, file_dir, file_name, file_md5, file_text, versionid, bookversionid) VALUES (:uid, "
+        ":xueduanid, :chid, :subject, :created_time, :updated_time, :flag, :catid, :catpath, :catname_path, :stars, "
+        ":fitprovince, :fitcity, :fitdist, :fitname, :copyrighttype, :is_filling, :file_icon, :file_size, "
+        ":file_size_loaded, :file_dir, :file_name, :file_md5, :file_text, :versionid, :bookversionid)");
+    insert.bindValue(":uid", uid);
+    bindFormFields(insert, form);
+    insert.bindValue(":created_time", now);
+    insert.bindValue(":updated_time", now);
+    insert.bindValue(":is_filling", form.is_filling ? 1 : 0);
+    insert.bindValue(":file_icon", form.file_icon);
+    insert.bindValue(":file_size", form.file_size);
+    insert.bindValue(":file_size_loaded", form.file_size_loaded);
+    insert.bindValue(":file_dir", form.file_dir);
+    insert.bindValue(":file_name", form.file_name);
+    insert.bindValue(":file_md5", form.file_md5);
+    insert.bindValue(":file_text", form.file_text);
+    if (!insert.exec()) {
+        reportSqlError("1 error: ", insert.lastError().text() + "\r\n" + statementText(insert));
+        return false;
+    }
+    const QVariant newId = insert.lastInsertId();
+    if (!newId.isValid()) {
+        writeLog(insert.lastError().text() + "\r\n" + statementText(insert));
+        notifyUser("fffdfsdf", "2 error: ");
+        return false;
+    }
+    form.id = newId.toInt();
+    form.created_time = now;
+
+    QString error;
+    if (!insertTypes(db, form, &error)) {
+        reportSqlError("3 error: ", error);
+        return false;
+    }
+    emit s_submit_fileform_ok(form);
+    if (startUpload)
+        emit s_start_upload(form.file_md5, form.id);
+    return true;
+}
+
+bool MyDAO::updateAssetForm(AssetFormData& form, bool startUpload)
+{
+    QSqlDatabase db = mainConnection();
+    QSqlQuery update(db);
+    update.prepare("UPDATE assets SET xueduanid=:xueduanid, chid=:chid, subject=:subject, updated_time=:updated_time, "
+                   "flag=:flag, catid=:catid, catpath=:catpath, catname_path=:catname_path, stars=:stars, "
+                   "fitprovince=:fitprovince, fitcity=:fitcity, fitdist=:fitdist, fitname=:fitname, "
+                   "copyrighttype=:copyrighttype, versionid=:versionid, bookversionid=:bookversionid WHERE id=:id AND "
+                   "uid=:uid;");
+    bindFormFields(update, form);
+    update.bindValue(":updated_time", Clock::nowSecs());
+    update.bindValue(":id", form.id);
+    update.bindValue(":uid", uid);
+    if (!update.exec()) {
+        reportSqlError("1 error: ", update.lastError().text() + "\r\n" + statementText(update));
+        writeLog(QString("表单数据保存失败: %1").arg(statementText(update)));
+        return false;
+    }
+    QSqlQuery clear(db);
+    clear.prepare("DELETE FROM asset_types WHERE asset_id=:asset_id");
+    clear.bindValue(":asset_id", form.id);
+    if (!clear.exec()) {
+        reportSqlError("1 error: ", clear.lastError().text() + "\r\n" + statementText(clear));
+        return false;
+    }
+    QString error;
+    if (!insertTypes(db, form, &error)) {
+        reportSqlError("3 error: ", error);
+        return false;
+    }
+    emit frm_update_progress_item(form);
+    if (startUpload)
+        emit s_start_upload(form.file_md5, form.id);
+    return true;
+}
+
+bool MyDAO::loadAsset(int id, AssetFormData& form)
+{
+    QSqlDatabase db = mainConnection();
+    QSqlQuery query(db);
+    query.prepare("SELECT * FROM assets WHERE id=:id  LIMIT 1");
+    query.bindValue(":id", id);
+    if (!query.exec() || !query.next())
+        return false;
+    form.id = id;
+    form.subject = query.value("subject").toString();
+    form.flag = query.value("flag").toInt();
+    form.xueduanid = query.value("xueduanid").toInt();
+    form.created_time = query.value("created_time").toLongLong();
+    form.chid = query.value("chid").toInt();
+    form.catid = query.value("catid").toInt();
+    form.versionid = query.value("versionid").toInt();
+    form.bookversionid = query.value("bookversionid").toInt();
+    form.catname_path = query.value("catname_path").toString();
+    form.catpath = query.value("catpath").toString();
+    form.copyrighttype = query.value("copyrighttype").toInt();
+    form.fitprovince = query.value("fitprovince").toInt();
+    form.fitcity = query.value("fitcity").toInt();
+    form.fitdist = query.value("fitdist").toInt();
+    form.fitname = query.value("fitname").toString();
+    form.stars = query.value("stars").toInt();
+    form.file_name = query.value("file_name").toString();
+    form.file_dir = query.value("file_dir").toString();
+    form.file_path = buildFilePath(form.file_dir, form.file_name);
+    form.file_icon = query.value("file_icon").toString();
+    form.file_md5 = query.value("file_md5").toString();
+    form.file_size = query.value("file_size").toLongLong();
+    form.file_text = query.value("file_text").toString();
+
+    QSqlQuery types(db);
+    types.prepare("SELECT * FROM asset_types WHERE asset_id=:id");
+    types.bindValue(":id", id);
+    form.types.clear();
+    if (types.exec()) {
+        while (types.next())
+            form.types.append(typeFromRecord(types));
+    }
+    return true;
+}
+
+QList<AssetFormData> MyDAO::loadPendingAssets()
+{
+    QList<AssetFormData> list;
+    if (QThread::currentThread() == thread()) {
+        list = readPendingAssets(mainConnection(), uid);
+    } else {
+        // A connection may only be used on the thread that made it: the loader thread gets its
+        // own, for this one load.
+        static QAtomicInt serial;
+        const QString name = QString("%1-loader-%2").arg(CONNECTION_NAME).arg(serial.fetchAndAddRelaxed(1));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+            db.setDatabaseName(databasePath());
+            if (db.open())
+                list = readPendingAssets(db, uid);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    emit s_uplist_fromdb(list);
+    return list;
+}
+
+bool MyDAO::deleteAsset(int id, const QString& md5)
+{
+    QSqlDatabase db = mainConnection();
+    bool ok = db.transaction();
+    if (ok) {
+        QSqlQuery types(db);
+        types.prepare("DELETE FROM asset_types WHERE asset_id=:asset_id");
+        types.bindValue(":asset_id", id);
+        ok = types.exec();
+    }
+    if (ok) {
+        QSqlQuery asset(db);
+        asset.prepare("DELETE FROM assets WHERE id=:id AND file_md5=:file_md5  AND uid=:uid");
+        asset.bindValue(":id", id);
+        asset.bindValue(":file_md5", md5);
+        asset.bindValue(":uid", uid);
+        ok = asset.exec();
+    }
+    ok = ok && db.commit();
+    if (!ok) {
+        db.rollback();
+        if (Notifier* notifier = userNotifier())
+            notifier->confirm("删除失败了");
+        return false;
+    }
+    removeQueuedJobs(md5, id);
+    emit s_delete_item(md5, id);
+    return true;
+}
+
+void MyDAO::updateUploadProgress(const UploadFile& job, const QString& rate)
+{
+    // Reports come from the upload threads; the statement and the signals belong to the
+    // thread of the connection.
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, job, rate]() { updateUploadProgress(job, rate); }, Qt::QueuedConnection);
+        return;
+    }
+
+    if (!rate.isEmpty()) {
+        const bool confirmed = job.file_status == 3 || job.file_status == 6;
+        QSqlQuery query(mainConnection());
+        if (confirmed) {
+            query.prepare("UPDATE assets SET file_size_loaded=:file_size_loaded, is_uploaded=:is_uploaded, "
+                          "updated_time=:updated_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
+            query.bindValue(":file_size_loaded", job.file_size_loaded);
+        } else {
+            // Other reports carry no confirmed byte count: the stored resume point stays.
+            query.prepare("UPDATE assets SET is_uploaded=:is_uploaded, updated_time=:updated_time WHERE id=:id AND "
+                          "file_md5=:file_md5 AND uid=:uid");
+        }
+        query.bindValue(":is_uploaded", job.file_status == 6 ? 1 : 0);
+        query.bindValue(":updated_time", Clock::nowSecs());
+        query.bindValue(":id", job.file_id);
+        query.bindValue(":file_md5", job.file_md5);
+        query.bindValue(":uid", uid);
+        if (!query.exec()) {
+            writeLog(QString("%1 上传进度更新失败").arg(job.file_md5));
+            return;
+        }
+    }
+
+    emit s_progress_upload(job.file_id, job.file_md5, qulonglong(job.file_size_loaded), job.file_status_msg, rate);
+    if (job.file_status == 6) {
+        removeQueuedJobs(job.file_md5, job.file_id);
+        emit s_completed_upload(job.file_id);
+    }
+}
+
+bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
+{
+    QSqlQuery query(mainConnection());
+    query.prepare("UPDATE assets SET deleted_time=:deleted_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
+    query.bindValue(":deleted_time", Clock::nowSecs());
+    query.bindValue(":id", form.id);
+    query.bindValue(":file_md5", form.file_md5);
+    query.bindValue(":uid", uid);
+    if (!query.exec()) {
+        writeLog(QString("%1%2数据库更新失败！").arg(866).arg(form.file_md5));
+        return false;
+    }
+    const QString path = form.file_path.isEmpty() ? buildFilePath(form.file_dir, form.file_name) : form.file_path;
+    if (path.startsWith(tmpDir(), Qt::CaseSensitive))
+        QFile::rename(path, path + ".tempfile");
+    emit s_completed_submit(form.file_md5, form.id);
+    return true;
+}
