@@ -22,8 +22,8 @@ namespace {
 QString withHomeJump(const QString& path)
 {
     const QString home = Endpoints::base(Endpoints::Role::Website) + "/";
-    return Endpoints::base(Endpoints::Role::Account) + path +
-           "?jump_url=" + QString::fromLatin1(QUrl::toPercentEncoding(home));
+    return Endpoints::base(Endpoints::Role::Account) + path
+        + "?jump_url=" + QString::fromLatin1(QUrl::toPercentEncoding(home));
 }
 
 QString greyLink(const QString& href, const QString& text)
@@ -145,7 +145,7 @@ void LoginWindow::buildUi()
     passwordEdit = new QLineEdit(formPage);
     passwordEdit->setPlaceholderText("密码");
     passwordEdit->setEchoMode(QLineEdit::Password);
-    for (QLineEdit* edit : {usernameEdit, passwordEdit}) {
+    for (QLineEdit* edit : { usernameEdit, passwordEdit }) {
         edit->setFixedHeight(43);
         edit->setFrame(false);
         form->addWidget(edit);

@@ -1,8 +1,7 @@
-#include "net/LoginFormData.h"
-#include "net/MyDAO.h"
-
 #include "app/Clock.h"
 #include "net/Endpoints.h"
+#include "net/LoginFormData.h"
+#include "net/MyDAO.h"
 
 #include <QNetworkInterface>
 #include <QProcessEnvironment>

@@ -3,15 +3,14 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
-
 #include <optional>
 
 // What the login dialog hands to MyDAO::login.
 struct LoginFormData
 {
     QString username;
-    QString password;    // empty when a remembered key is used
-    QString encryptkey;  // remembered-login key; empty for a password login
+    QString password; // empty when a remembered key is used
+    QString encryptkey; // remembered-login key; empty for a password login
     bool remember_me = false;
     bool auto_login = false;
 };

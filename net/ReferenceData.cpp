@@ -1,8 +1,7 @@
-#include "net/MyDAO.h"
-
 #include "app/Clock.h"
 #include "app/Notifier.h"
 #include "net/Endpoints.h"
+#include "net/MyDAO.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -11,7 +10,6 @@
 #include <QJsonDocument>
 #include <QProcessEnvironment>
 #include <QTimer>
-
 #include <memory>
 
 namespace {
