@@ -151,6 +151,16 @@ public:
     static QString databasePath();
 
     // ---- archives, text, fingerprint (intake/) ----
+    // Tests and lists an archive: (entry lines, true) or (tool output, false), later, on the
+    // GUI thread; refusals are announced with s_archive_warning.
+    void readArchive(QString archivePath, std::function<void(QString, bool)> callback);
+    // Extracts any archive and packs it again as a zip in tmpDir(): (zip path, true) or
+    // (error word, false), later.
+    void repackArchive(QString archivePath, TEXT_OK_CALLBACK callback);
+    // Plain text of a document from the converter, normalised; empty on any failure.
+    void extractText(QString filePath, std::function<void(QString)> callback);
+    // MD5 of a file (32 lower-case hex digits, empty when unreadable) computed on a thread.
+    void fileMd5(QString filePath, std::function<void(QString)> callback);
 
     // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
     // Queues a job for the workers with status 2. A completed job, one already waiting

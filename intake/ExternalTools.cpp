@@ -1,0 +1,185 @@
+#include "intake/ExternalTools.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+
+int converterLimitMs = 2 * 60 * 1000;
+int sevenZipLimitMs = 10 * 60 * 1000;
+
+#ifdef Q_OS_WIN
+const char* const exeSuffix = ".exe";
+#else
+const char* const exeSuffix = "";
+#endif
+
+QString toolPath(const QString& relative)
+{
+    return appDir() + relative + exeSuffix;
+}
+
+} // namespace
+
+QString appDir()
+{
+    const QString overridden = QProcessEnvironment::systemEnvironment().value("VANTREL_APPDIR");
+    if (!overridden.isEmpty())
+        return overridden;
+    return QCoreApplication::applicationDirPath();
+}
+
+QString sevenZipProgram()
+{
+    const QString shipped = toolPath("/7zip/7z");
+    if (QFileInfo(shipped).isExecutable())
+        return shipped;
+#ifdef Q_OS_WIN
+    return shipped;
+#else
+    for (const char* name : { "7zz", "7z" }) {
+        const QString found = QStandardPaths::findExecutable(name);
+        if (!found.isEmpty())
+            return found;
+    }
+    return QString();
+#endif
+}
+
+QString rarProgram()
+{
+    return toolPath("/7zip/Rar");
+}
+
+QString converterProgram()
+{
+    return toolPath("/doctotext/doctotext");
+}
+
+int converterTimeoutMs()
+{
+    return converterLimitMs;
+}
+
+void setConverterTimeoutMs(int ms)
+{
+    converterLimitMs = ms;
+}
+
+int sevenZipTimeoutMs()
+{
+    return sevenZipLimitMs;
+}
+
+void setSevenZipTimeoutMs(int ms)
+{
+    sevenZipLimitMs = ms;
+}
+
+QString utf8UntilZero(const QByteArray& bytes)
+{
+    const int zero = bytes.indexOf('\0');
+    return QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero));
+}
+
+QString local8BitUntilZero(const QByteArray& bytes)
+{
+    const int zero = bytes.indexOf('\0');
+    return QString::fromLocal8Bit(zero < 0 ? bytes : bytes.left(zero));
+}
+
+QStringList outputLines(const QString& text)
+{
+    QStringList lines = text.split('\n');
+    for (QString& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+ToolRun::ToolRun(Done done, Watch watch)
+    : onDone(std::move(done))
+    , onChunk(std::move(watch))
+{
+}
+
+ToolRun* ToolRun::start(const QString& program, const QStringList& args, int timeoutMs, Done done, Watch watch)
+{
+    auto* run = new ToolRun(std::move(done), std::move(watch));
+    QProcess& p = run->process;
+    connect(&p, &QProcess::readyReadStandardOutput, run, [run]() {
+        run->output += run->process.readAllStandardOutput();
+        if (run->onChunk && !run->killedByWatch && !run->onChunk(run->output)) {
+            run->killedByWatch = true;
+            run->process.kill();
+        }
+    });
+    connect(&p, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), run,
+            [run](int, QProcess::ExitStatus status) {
+                run->output += run->process.readAllStandardOutput();
+                // A run stopped by its watcher still delivers what it printed; the caller judges it.
+                run->finish(status == QProcess::NormalExit || run->killedByWatch);
+            });
+    connect(&p, &QProcess::errorOccurred, run, [run](QProcess::ProcessError error) {
+        // A crash or kill also ends in finished(); only a failed start never does.
+        if (error == QProcess::FailedToStart)
+            run->finish(false);
+    });
+    if (timeoutMs > 0) {
+        run->limit = new QTimer(run);
+        run->limit->setSingleShot(true);
+        connect(run->limit, &QTimer::timeout, run, [run]() {
+            run->process.kill();
+            run->process.waitForFinished(5000);
+            run->finish(false);
+        });
+        run->limit->start(timeoutMs);
+    }
+    if (program.isEmpty()) {
+        // Nothing to start: report on the next turn of the event loop, like any other failure.
+        QTimer::singleShot(0, run, [run]() { run->finish(false); });
+        return run;
+    }
+    p.start(program, args, QIODevice::ReadWrite);
+    return run;
+}
+
+void ToolRun::finish(bool ok)
+{
+    if (ended)
+        return;
+    ended = true;
+    if (limit)
+        limit->stop();
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    const Done done = std::move(onDone);
+    const QByteArray out = output;
+    deleteLater();
+    if (done)
+        done(out, ok);
+}
+
+bool ToolRun::runAndWait(const QString& program, const QStringList& args, int timeoutMs, QByteArray* output)
+{
+    QEventLoop loop;
+    bool result = false;
+    bool finished = false;
+    start(program, args, timeoutMs, [&](const QByteArray& out, bool ok) {
+        if (output)
+            *output = out;
+        result = ok;
+        finished = true;
+        loop.quit();
+    });
+    if (!finished)
+        loop.exec();
+    return result;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QThread>
+
+class QIODevice;
+
+// Computes the MD5 of one file on its own short-lived thread; the result leaves by s_md5.
+class MyFileMd5Thread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // Starts the thread at once.
+    explicit MyFileMd5Thread(const QString& filePath, QObject* parent = nullptr);
+
+    // Lower-case hex MD5 of a file, or empty when it cannot be opened or read completely.
+    static QString md5OfFile(const QString& filePath);
+    // Same for `size` bytes of an open device: one read up to 5 MiB, 10240-byte blocks above.
+    static QString md5OfDevice(QIODevice* device, qint64 size);
+
+    static constexpr qint64 kWholeReadLimit = 5242880;
+    static constexpr int kBlockSize = 10240;
+
+signals:
+    void s_md5(QString md5);
+
+protected:
+    void run() override;
+
+private:
+    const QString path;
+};
