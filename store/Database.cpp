@@ -119,8 +119,10 @@ QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
     }
 
     QSqlQuery query(db);
-    query.prepare("SELECT * FROM assets WHERE is_filling=1 AND deleted_time is NULL AND uid=:uid GROUP BY file_md5 "
-                  "ORDER BY id DESC");
+    // A plain GROUP BY keeps an arbitrary row of each MD5 (SQLite takes the oldest); with
+    // MAX(id) the bare columns come from the newest row, which is the one to resume.
+    query.prepare("SELECT *, MAX(id) FROM assets WHERE is_filling=1 AND deleted_time is NULL AND uid=:uid GROUP BY "
+                  "file_md5 ORDER BY id DESC");
     query.bindValue(":uid", uid);
     if (!query.exec())
         return list;
