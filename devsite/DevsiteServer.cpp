@@ -1,0 +1,275 @@
+#include "DevsiteServer.h"
+
+#include "Certificates.h"
+#include "HttpUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace devsite;
+
+namespace {
+
+int portOf(const sockaddr_storage& a)
+{
+    if (a.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in&>(a).sin_port);
+    if (a.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(a).sin6_port);
+    return -1;
+}
+
+// Closes the connection a request came on, without an answer. httplib does not hand its
+// socket to handlers, so find it by its two port numbers.
+void dropConnection(const httplib::Request& req)
+{
+    DIR* fds = opendir("/proc/self/fd");
+    if (!fds)
+        return;
+    while (dirent* e = readdir(fds)) {
+        const int fd = atoi(e->d_name);
+        if (fd <= 2)
+            continue;
+        sockaddr_storage local {}, peer {};
+        socklen_t len = sizeof(local);
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) != 0)
+            continue;
+        len = sizeof(peer);
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0)
+            continue;
+        if (portOf(local) == req.local_port && portOf(peer) == req.remote_port) {
+            ::shutdown(fd, SHUT_RDWR);
+            break;
+        }
+    }
+    closedir(fds);
+}
+
+const int kThreadsPerListener = 24;
+
+class Pool : public httplib::ThreadPool
+{
+public:
+    Pool()
+        : httplib::ThreadPool(kThreadsPerListener)
+    {
+    }
+};
+
+} // namespace
+
+DevsiteServer::DevsiteServer(const DevsiteConfig& config)
+    : cfg(config)
+{
+}
+
+DevsiteServer::~DevsiteServer()
+{
+    stop();
+    if (httpsThread.joinable())
+        httpsThread.join();
+    if (uploadThread.joinable())
+        uploadThread.join();
+}
+
+void DevsiteServer::route(Listener listener, const QString& method, const QString& path, Handler handler)
+{
+    (listener == Listener::Https ? httpsRoutes : uploadRoutes).insert(method + " " + path, std::move(handler));
+}
+
+void DevsiteServer::routeBoth(const QString& method, const QString& path, Handler handler)
+{
+    route(Listener::Https, method, path, handler);
+    route(Listener::Upload, method, path, handler);
+}
+
+int DevsiteServer::requireSession(const httplib::Request& req, httplib::Response& res)
+{
+    const int uid = state.uidForToken(param(req, "token"));
+    if (uid == 0)
+        sendJson(res, QJsonObject { { "code", 400 }, { "msg", QStringLiteral("登录已失效，请重新登录") } });
+    return uid;
+}
+
+void DevsiteServer::configure(httplib::Server& server, Listener listener)
+{
+    server.new_task_queue = [] { return new Pool; };
+    server.set_payload_max_length(16 * 1024 * 1024);
+    server.set_keep_alive_max_count(1000);
+    server.set_keep_alive_timeout(5);
+    server.set_read_timeout(30);
+    server.set_write_timeout(30);
+    auto handler
+        = [this, listener](const httplib::Request& req, httplib::Response& res) { dispatch(listener, req, res); };
+    server.Get(".*", handler);
+    server.Post(".*", handler);
+    server.Put(".*", handler);
+    server.Delete(".*", handler);
+    server.Patch(".*", handler);
+    server.Options(".*", handler);
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        sendError(res, 500, "internal error");
+    });
+}
+
+bool DevsiteServer::start(QString* error)
+{
+    if (!state.open(cfg.stateDir, error))
+        return false;
+    Certificates certs;
+    if (!certs.ensure(state.stateDir(), error))
+        return false;
+
+    registerAdminApi(*this);
+    registerAccountApi(*this);
+    registerUploadService(*this);
+    registerSiteApi(*this);
+    registerStaticFiles(*this);
+
+    const std::string certFile = QFile::encodeName(certs.certFile).toStdString();
+    const std::string keyFile = QFile::encodeName(certs.keyFile).toStdString();
+    https = std::make_unique<httplib::SSLServer>([certFile, keyFile](SSL_CTX& ctx) {
+        // The client may ask for old protocol versions; accept everything from TLS 1.0 up.
+        SSL_CTX_set_security_level(&ctx, 0);
+        SSL_CTX_set_min_proto_version(&ctx, TLS1_VERSION);
+        SSL_CTX_set_cipher_list(&ctx, "DEFAULT:@SECLEVEL=0");
+        return SSL_CTX_use_certificate_chain_file(&ctx, certFile.c_str()) == 1
+            && SSL_CTX_use_PrivateKey_file(&ctx, keyFile.c_str(), SSL_FILETYPE_PEM) == 1
+            && SSL_CTX_check_private_key(&ctx) == 1;
+    });
+    if (!https->is_valid()) {
+        *error = "cannot set up TLS with " + certs.certFile;
+        return false;
+    }
+    upload = std::make_unique<httplib::Server>();
+    configure(*https, Listener::Https);
+    configure(*upload, Listener::Upload);
+
+    httpsBound = cfg.httpsPort == 0 ? https->bind_to_any_port("127.0.0.1")
+                                    : (https->bind_to_port("127.0.0.1", cfg.httpsPort) ? cfg.httpsPort : -1);
+    if (httpsBound <= 0) {
+        *error = QString("cannot listen on HTTPS port %1").arg(cfg.httpsPort);
+        return false;
+    }
+    uploadBound = cfg.uploadPort == 0 ? upload->bind_to_any_port("127.0.0.1")
+                                      : (upload->bind_to_port("127.0.0.1", cfg.uploadPort) ? cfg.uploadPort : -1);
+    if (uploadBound <= 0) {
+        *error = QString("cannot listen on upload port %1").arg(cfg.uploadPort);
+        return false;
+    }
+
+    running = 2;
+    auto serve = [this](httplib::Server* s) {
+        s->listen_after_bind();
+        std::lock_guard<std::mutex> lock(doneMutex);
+        --running;
+        doneWake.notify_all();
+    };
+    httpsThread = std::thread(serve, https.get());
+    uploadThread = std::thread(serve, upload.get());
+    return writePortsFile(error);
+}
+
+bool DevsiteServer::writePortsFile(QString* error)
+{
+    const QByteArray text = QString("https=%1\nupload=%2\n").arg(httpsBound).arg(uploadBound).toLatin1();
+    fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    fflush(stdout);
+    if (cfg.portsFile.isEmpty())
+        return true;
+    // Readers poll for the file: let it appear complete or not at all.
+    const QString tmp = cfg.portsFile + ".tmp";
+    QFile f(tmp);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size()) {
+        *error = "cannot write " + tmp;
+        return false;
+    }
+    f.close();
+    QFile::remove(cfg.portsFile);
+    if (!QFile::rename(tmp, cfg.portsFile)) {
+        *error = "cannot rename " + tmp;
+        return false;
+    }
+    return true;
+}
+
+void DevsiteServer::stop()
+{
+    log.shutdown();
+    if (https)
+        https->stop();
+    if (upload)
+        upload->stop();
+}
+
+bool DevsiteServer::waitStopped(int ms)
+{
+    std::unique_lock<std::mutex> lock(doneMutex);
+    return doneWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return running == 0; });
+}
+
+bool DevsiteServer::applyFault(const RequestLog::Fault& fault, const httplib::Request& req, httplib::Response& res)
+{
+    switch (fault.kind) {
+    case RequestLog::FaultKind::None:
+        return false;
+    case RequestLog::FaultKind::Delay:
+        log.pause(fault.delayMs);
+        return false; // then answered as usual
+    case RequestLog::FaultKind::Status:
+        res.status = fault.status;
+        res.set_content("<html><body>devsite fault</body></html>", "text/html");
+        return true;
+    case RequestLog::FaultKind::SessionInvalid:
+        sendJson(res, QJsonObject { { "code", 400 }, { "msg", QStringLiteral("登录已失效，请重新登录") } });
+        return true;
+    case RequestLog::FaultKind::Body:
+        res.status = 200;
+        res.set_content(fault.body.toStdString(), "application/json; charset=utf-8");
+        return true;
+    case RequestLog::FaultKind::Hang:
+        log.pause(10 * 60 * 1000);
+        dropConnection(req);
+        res.status = 599;
+        return true;
+    case RequestLog::FaultKind::Drop:
+        dropConnection(req);
+        res.status = 599;
+        return true;
+    }
+    return false;
+}
+
+void DevsiteServer::dispatch(Listener listener, const httplib::Request& req, httplib::Response& res)
+{
+    const QString path = qs(req.path);
+    const QString method = qs(req.method) == "HEAD" ? QStringLiteral("GET") : qs(req.method);
+    const bool isAdmin = path.startsWith("/__devsite/");
+    const int index = isAdmin ? -1 : log.record(listener == Listener::Https ? "https" : "upload", req);
+
+    if (!isAdmin && applyFault(log.takeFault(path), req, res)) {
+        log.setStatus(index, res.status == 599 ? -1 : res.status);
+        return;
+    }
+
+    const QHash<QString, Handler>& routes = listener == Listener::Https ? httpsRoutes : uploadRoutes;
+    const auto it = routes.constFind(method + " " + path);
+    if (it == routes.constEnd()) {
+        const bool otherMethod = routes.contains("GET " + path) || routes.contains("POST " + path);
+        if (otherMethod)
+            sendError(res, 405, "method not allowed: " + method + " " + path);
+        else
+            sendError(res, 404, "no such page: " + path);
+    } else {
+        it.value()(req, res);
+    }
+    if (res.status < 0)
+        res.status = 200;
+    log.setStatus(index, res.status);
+}
