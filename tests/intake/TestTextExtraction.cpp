@@ -1,0 +1,147 @@
+#include "intake/ExternalTools.h"
+#include "intake/TextExtraction.h"
+#include "net/MyDAO.h"
+#include "support/TestPaths.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Puts an executable shell script at <appdir>/doctotext/doctotext.
+void writeFakeConverter(const QTemporaryDir& appdir, const QByteArray& body)
+{
+    QDir().mkpath(appdir.filePath("doctotext"));
+    QFile f(appdir.filePath("doctotext/doctotext"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\n" + body + "\n");
+    f.close();
+    f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+}
+
+// Runs one extraction and waits for its single answer.
+QString extract(const QString& path, int* answers = nullptr)
+{
+    QString text = "<none>";
+    int count = 0;
+    bool onGuiThread = false;
+    MyDAO::instance()->extractText(path, [&](QString t) {
+        text = t;
+        ++count;
+        onGuiThread = QThread::currentThread() == qApp->thread();
+    });
+    if (!QTest::qWaitFor([&]() { return count > 0; }, 60000))
+        return "<no answer>";
+    if (answers)
+        *answers = count;
+    return onGuiThread ? text : QString("<wrong thread>");
+}
+
+} // namespace
+
+class TestTextExtraction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void normalise_data();
+    void normalise();
+    void converterOutput_data();
+    void converterOutput();
+    void missingConverterAnswersAtOnce();
+    void hangingConverterIsKilled();
+};
+
+void TestTextExtraction::cleanup()
+{
+    qunsetenv("VANTREL_APPDIR");
+    setConverterTimeoutMs(2 * 60 * 1000);
+}
+
+void TestTextExtraction::normalise_data()
+{
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("runs collapse") << "a   b\r\n\r\n\r\nc\t\t\td"
+                                   << "a b\r\nc\td";
+    QTest::newRow("ends trimmed") << "\r\n\r\n  text \t\r\n"
+                                  << "text";
+    QTest::newRow("single CR LF kept") << "a\r\nb"
+                                       << "a\r\nb";
+    QTest::newRow("lone LFs kept") << "a\n\n\nb"
+                                   << "a\n\n\nb";
+    QTest::newRow("CR LF then LF is no pair run") << "a\r\n\nb"
+                                                  << "a\r\n\nb";
+    QTest::newRow("two spaces") << "x  y"
+                                << "x y";
+    QTest::newRow("mixed blank kinds stay") << "x \t y"
+                                            << "x \t y";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestTextExtraction::normalise()
+{
+    QFETCH(QString, in);
+    QFETCH(QString, out);
+    QCOMPARE(normaliseExtractedText(in), out);
+}
+
+void TestTextExtraction::converterOutput_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("normalised") << QByteArray(R"(printf '\r\n  a   b\r\n\r\n\r\nc\t\t\td  \r\n')") << "a b\r\nc\td";
+    QTest::newRow("cut at zero byte") << QByteArray(R"(printf 'before\000after')") << "before";
+    QTest::newRow("UTF-8") << QByteArray(R"(printf '\344\270\255\346\226\207')") << QString::fromUtf8("中文");
+    QTest::newRow("the argument is the path") << QByteArray(R"(printf '%s' "$1" | tail -c 8)") << "file.pdf";
+    QTest::newRow("nothing printed") << QByteArray("exit 3") << "";
+    QTest::newRow("stderr not read") << QByteArray("echo noise >&2; printf ok") << "ok";
+}
+
+void TestTextExtraction::converterOutput()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, text);
+    QTemporaryDir appdir;
+    writeFakeConverter(appdir, script);
+    qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
+    int answers = 0;
+    QCOMPARE(extract(appdir.filePath("some file.pdf"), &answers), text);
+    QCOMPARE(answers, 1);
+}
+
+void TestTextExtraction::missingConverterAnswersAtOnce()
+{
+    QTemporaryDir appdir; // no doctotext inside
+    qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
+    int answers = 0;
+    QCOMPARE(extract("/some/file.docx", &answers), QString());
+    QCOMPARE(answers, 1);
+
+    // Present but not startable (not executable).
+    QDir().mkpath(appdir.filePath("doctotext"));
+    QFile f(appdir.filePath("doctotext/doctotext"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("not a program");
+    f.close();
+    QCOMPARE(extract("/some/file.docx", &answers), QString());
+    QCOMPARE(answers, 1);
+}
+
+void TestTextExtraction::hangingConverterIsKilled()
+{
+    QTemporaryDir appdir;
+    writeFakeConverter(appdir, "printf partial; exec sleep 120");
+    qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
+    setConverterTimeoutMs(1000);
+    int answers = 0;
+    // Whatever it printed before hanging is not a result.
+    QCOMPARE(extract("/some/file.pdf", &answers), QString());
+    QCOMPARE(answers, 1);
+}
+
+QTEST_GUILESS_MAIN(TestTextExtraction)
+#include "TestTextExtraction.moc"
