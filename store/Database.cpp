@@ -210,9 +210,12 @@ bool MyDAO::openDatabase()
 bool MyDAO::databaseLooksSound()
 {
     QSqlQuery check(mainConnection());
-    if (!check.exec("PRAGMA quick_check") || !check.next())
-        return false;
-    return check.value(0).toString() == "ok";
+    if (check.exec("PRAGMA quick_check") && check.next())
+        return check.value(0).toString() == "ok";
+    // Only "corrupt" (11) and "not a database" (26) say the file is bad; a busy or locked file
+    // is no reason to put the user's data aside.
+    const QString code = check.lastError().nativeErrorCode();
+    return code != "11" && code != "26";
 }
 
 QString MyDAO::moveDamagedDatabaseAside()
