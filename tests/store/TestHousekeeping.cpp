@@ -33,7 +33,19 @@ class TestHousekeeping : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { MyDAO::instance(); }
+    void initTestCase()
+    {
+        // The start itself cleans up: a stale file left from an earlier run is gone once the
+        // data-access object exists.
+        QVERIFY(QDir().mkpath(MyDAO::tmpDir()));
+        const QString stale = MyDAO::tmpDir() + "left-over.zip.tempfile";
+        QVERIFY(touch(stale));
+        Clock::setNowForTesting(createdAt(stale).addDays(9));
+        MyDAO::instance();
+        Clock::setNowForTesting(QDateTime());
+        QVERIFY(!QFileInfo::exists(stale));
+        QVERIFY(QFileInfo::exists(MyDAO::databasePath()));
+    }
 
     void init()
     {
