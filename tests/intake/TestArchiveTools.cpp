@@ -1,0 +1,444 @@
+#include "IntakeTestKit.h"
+#include "intake/ArchiveEntry.h"
+#include "intake/ArchiveTools.h"
+#include "intake/ExternalTools.h"
+#include "net/MyDAO.h"
+#include "support/TestPaths.h"
+
+#include <QDirIterator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace intaketest;
+
+namespace {
+
+struct Answer
+{
+    QString text;
+    bool ok = false;
+    int count = 0;
+    QStringList warnings;
+};
+
+Answer readArchiveAndWait(const QString& path)
+{
+    Answer a;
+    MyDAO* dao = MyDAO::instance();
+    QSignalSpy spy(dao, &MyDAO::s_archive_warning);
+    dao->readArchive(path, [&a](QString text, bool ok) {
+        a.text = text;
+        a.ok = ok;
+        ++a.count;
+    });
+    if (!QTest::qWaitFor([&a]() { return a.count > 0; }, 120000))
+        return a;
+    QTest::qWait(50); // a second, wrong answer would arrive here
+    for (const auto& args : spy)
+        a.warnings.append(args.at(0).toString());
+    return a;
+}
+
+Answer repackAndWait(const QString& path)
+{
+    Answer a;
+    MyDAO* dao = MyDAO::instance();
+    QSignalSpy spy(dao, &MyDAO::s_archive_warning);
+    dao->repackArchive(path, [&a](QString text, bool ok) {
+        a.text = text;
+        a.ok = ok;
+        ++a.count;
+    });
+    if (!QTest::qWaitFor([&a]() { return a.count > 0; }, 120000))
+        return a;
+    for (const auto& args : spy)
+        a.warnings.append(args.at(0).toString());
+    return a;
+}
+
+QStringList tmpSubfolders()
+{
+    return QDir(MyDAO::tmpDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+const QString kEncrypted = QString::fromUtf8("解析失败，文件%1\r\n无法解压加密文件");
+const QString kDamaged = QString::fromUtf8("解析失败，文件%1\r\n无法解压，文档可能损坏");
+const QString kNested = QString::fromUtf8("压缩包：%1，\r\n含有其他压缩包，不允许嵌套压缩包\r\n请重新压缩后上传");
+const QString kEmpty = QString::fromUtf8("文档%1，\r\n空压缩包不上上传提交");
+const QString kTooMany
+    = QString::fromUtf8("压缩包内文件数：%1，目录数：%2\r\n单个压缩包最多1000个文件或目录\r\n请重新压缩后上传！");
+const QString kExtractFailed = QString::fromUtf8(
+    "压缩文件解析失败(err:x001)，可能原因：\r\n文件目录太深或目录名文件名过长，解析失败\r\n试试精简一下\r\n"
+    "其他未知错误，请联系客服。");
+const QString kRepackFailed = QString::fromUtf8("压缩文件解析失败(err:x002)，\r\b请重新压缩后上传，\r\n");
+
+} // namespace
+
+class TestArchiveTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void readArchive_data();
+    void readArchive();
+    void entryNamesKeepTheirBlanks();
+    void freeName_data();
+    void freeName();
+    void zipFolderPacksAndNamesFreely();
+    void repack_data();
+    void repack();
+    void tmpZipIsNotRepackedAgain();
+    void unsafeEntriesStayInside();
+    void missingSevenZip();
+    void hangingSevenZipIsKilled();
+    void failedRepackRemovesWorkFolder();
+
+private:
+    QTemporaryDir work;
+    QString makeArchive(const QString& kind);
+};
+
+void TestArchiveTools::initTestCase()
+{
+    QVERIFY(work.isValid());
+    qputenv("VANTREL_APPDIR", testBinDir().toUtf8());
+    QVERIFY2(!sevenZipProgram().isEmpty(), "7-Zip is needed");
+    MyDAO::instance();
+    QDir().mkpath(MyDAO::tmpDir());
+}
+
+void TestArchiveTools::cleanup()
+{
+    qputenv("VANTREL_APPDIR", testBinDir().toUtf8());
+    setSevenZipTimeoutMs(10 * 60 * 1000);
+}
+
+// Builds an archive of the named kind under the work folder and returns its path.
+QString TestArchiveTools::makeArchive(const QString& kind)
+{
+    const QString dir = work.filePath(kind);
+    const QString src = dir + "/src";
+    QDir().mkpath(src);
+    const QString out = dir + "/" + kind.section(':', 1);
+    if (kind.startsWith("readme:")) {
+        writeFile(src + "/readme.txt", "read me\n");
+        sevenZip({ "a", out, src + "/*" });
+    } else if (kind.startsWith("enc7z:")) {
+        writeFile(src + "/a.docx", "secret");
+        sevenZip({ "a", "-psecret", "-mhe=on", out, src + "/*" });
+    } else if (kind.startsWith("enczip:")) {
+        writeFile(src + "/a.docx", "secret");
+        sevenZip({ "a", "-psecret", out, src + "/*" });
+    } else if (kind.startsWith("broken:")) {
+        QByteArray junk(4000, 'x');
+        writeFile(out, "PK\x03\x04" + junk);
+    } else if (kind.startsWith("truncated:")) {
+        QByteArray data(200000, 0);
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = static_cast<char>((i * 2654435761u) >> 13);
+        writeFile(src + "/data.pdf", data);
+        sevenZip({ "a", out + ".full.7z", src + "/*" });
+        QFile full(out + ".full.7z");
+        full.open(QIODevice::ReadOnly);
+        writeFile(out, full.read(full.size() / 2));
+    } else if (kind.startsWith("nested:")) {
+        writeFile(src + "/a.txt", "a");
+        writeFile(src + "/docs/inner.rar", rartest::rar4({ rartest::rarFile("x.txt", "x") }));
+        writeFile(src + "/zz.txt", "z");
+        sevenZip({ "a", out, src + "/*", "-r" });
+    } else if (kind.startsWith("empty:")) {
+        writeFile(out, storedZip({}));
+    } else if (kind.startsWith("limit:")) {
+        for (int i = 0; i < 1000; ++i)
+            writeFile(QString("%1/d%2/f.txt").arg(src).arg(i), "f");
+        sevenZip({ "a", out, src + "/*", "-r" });
+    } else if (kind.startsWith("files1001:")) {
+        for (int i = 0; i < 1001; ++i)
+            writeFile(QString("%1/f%2.txt").arg(src).arg(i), "f");
+        sevenZip({ "a", out, src + "/*" });
+    } else if (kind.startsWith("dirs1001:")) {
+        for (int i = 0; i < 1001; ++i)
+            QDir().mkpath(QString("%1/d%2").arg(src).arg(i));
+        sevenZip({ "a", out, src + "/*", "-r" });
+    } else if (kind.startsWith("plain7z:")) {
+        writeFile(src + "/a.txt", "hello");
+        writeFile(src + "/sub/my notes.docx", "notes");
+        sevenZip({ "a", out, src + "/*", "-r" });
+    } else if (kind.startsWith("rar:")) {
+        writeFile(out,
+                  rartest::rar4({ rartest::rarDir("docs"), rartest::rarFile("docs/inner.txt", "inner text"),
+                                  rartest::rarFile("top.docx", "top") }));
+    }
+    return out;
+}
+
+void TestArchiveTools::readArchive_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("warning"); // %1 = archive path; empty = none
+    QTest::newRow("readme only") << "readme:r.zip" << true << "";
+    QTest::newRow("encrypted 7z headers") << "enc7z:e.7z" << false << kEncrypted;
+    QTest::newRow("encrypted zip entries") << "enczip:e.zip" << false << kEncrypted;
+    QTest::newRow("not an archive") << "broken:b.zip" << false << kDamaged;
+    QTest::newRow("truncated 7z") << "truncated:t.7z" << false << kDamaged;
+    QTest::newRow("nested rar") << "nested:n.zip" << false << kNested;
+    QTest::newRow("empty zip") << "empty:empty.zip" << false << kEmpty;
+    QTest::newRow("1000 files and 1000 folders") << "limit:l.zip" << true << "";
+    QTest::newRow("1001 files") << "files1001:f.zip" << false << kTooMany.arg(1001).arg(0);
+    QTest::newRow("1001 folders") << "dirs1001:d.7z" << false << kTooMany.arg(0).arg(1001);
+}
+
+void TestArchiveTools::readArchive()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, ok);
+    QFETCH(QString, warning);
+    const QString path = makeArchive(kind);
+    QVERIFY(QFileInfo::exists(path));
+    const Answer a = readArchiveAndWait(path);
+    QCOMPARE(a.count, 1);
+    QCOMPARE(a.ok, ok);
+    if (warning.isEmpty())
+        QCOMPARE(a.warnings, QStringList());
+    else
+        QCOMPARE(a.warnings, QStringList { warning.contains("%1") ? warning.arg(path) : warning });
+
+    if (kind.startsWith("readme:")) {
+        QVERIFY(!a.text.contains('\n'));
+        QVERIFY(a.text.endsWith("  readme.txt"));
+        const auto entries = parseArchiveEntries(a.text);
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.first().name, QString("readme.txt"));
+        QCOMPARE(entries.first().size, qint64(8));
+        QVERIFY(!entries.first().isDir());
+    } else if (kind.startsWith("nested:")) {
+        // The walk stops at the inner archive: the later zz.txt is not in the text.
+        QVERIFY(a.text.endsWith("docs/inner.rar"));
+        QVERIFY(!a.text.contains("zz.txt"));
+    } else if (kind.startsWith("limit:")) {
+        QCOMPARE(a.text.count("\r\n") + 1, 2000);
+        QCOMPARE(parseArchiveEntries(a.text).size(), 1001);
+    } else if (kind.startsWith("empty:")) {
+        QCOMPARE(a.text, QString());
+    }
+}
+
+void TestArchiveTools::entryNamesKeepTheirBlanks()
+{
+    // Solid 7z archives leave the compressed column blank after the first file.
+    const QString path = makeArchive("plain7z:p.7z");
+    const Answer a = readArchiveAndWait(path);
+    QVERIFY(a.ok);
+    QMap<QString, ArchiveEntry> byName;
+    for (const auto& e : parseArchiveEntries(a.text))
+        byName.insert(e.name, e);
+    QCOMPARE(byName.keys(), QStringList({ "a.txt", "sub", "sub/my notes.docx" }));
+    QVERIFY(byName.value("sub").isDir());
+    const ArchiveEntry notes = byName.value("sub/my notes.docx");
+    QCOMPARE(notes.size, qint64(5));
+    QCOMPARE(notes.attr, QString("....A"));
+    QVERIFY(!notes.isDir());
+    QCOMPARE(notes.date.size(), 10);
+    QCOMPARE(notes.time.size(), 8);
+}
+
+void TestArchiveTools::freeName_data()
+{
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("nothing there") << QStringList() << "Notes"
+                                   << "Notes.zip";
+    QTest::newRow("plain taken") << QStringList { "Notes.zip" } << "Notes"
+                                 << "Notes(1).zip";
+    QTest::newRow("largest number wins") << QStringList { "Notes.zip", "Notes(7).zip", "Notes(2).zip" } << "Notes"
+                                         << "Notes(8).zip";
+    QTest::newRow("only a numbered one") << QStringList { "Notes(3).zip" } << "Notes"
+                                         << "Notes(4).zip";
+    QTest::newRow("base compared literally") << QStringList { "aab.zip", "ab.zip" } << "a+b"
+                                             << "a+b.zip";
+    QTest::newRow("plus sign found") << QStringList { "a+b.zip" } << "a+b"
+                                     << "a+b(1).zip";
+    QTest::newRow("brackets found") << QStringList { "[x](2).zip" } << "[x]"
+                                    << "[x](3).zip";
+    QTest::newRow("not a number") << QStringList { "Notes(x).zip", "Notes (1).zip", "Notes(1)(2).zip" } << "Notes"
+                                  << "Notes.zip";
+    QTest::newRow("other suffix") << QStringList { "Notes.zip.tempfile", "Notes.7z" } << "Notes"
+                                  << "Notes.zip";
+    QTest::newRow("longer base") << QStringList { "Notes2.zip", "MyNotes.zip" } << "Notes"
+                                 << "Notes.zip";
+}
+
+void TestArchiveTools::freeName()
+{
+    QFETCH(QStringList, existing);
+    QFETCH(QString, base);
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    for (const QString& e : existing)
+        QVERIFY(writeFile(dir.filePath(e), "x"));
+    QCOMPARE(freeZipName(dir.path(), base), name);
+}
+
+void TestArchiveTools::zipFolderPacksAndNamesFreely()
+{
+    const QString folder = work.filePath("drop/Notes");
+    QVERIFY(writeFile(folder + "/a.docx", "a"));
+    QVERIFY(writeFile(folder + "/sub/b.pdf", "b"));
+    QVERIFY(writeFile(work.filePath("outside/secret.txt"), "secret"));
+    QVERIFY(QFile::link(work.filePath("outside"), folder + "/link"));
+
+    QString first;
+    QVERIFY(zipFolder(folder, first));
+    QCOMPARE(first, MyDAO::tmpDir() + "Notes.zip");
+    const QStringList names = archiveNames(first);
+    QVERIFY(names.contains("a.docx"));
+    QVERIFY(names.contains("sub/b.pdf"));
+    // The link is not followed: what it points to stays out of the upload.
+    QVERIFY(!names.join(' ').contains("secret.txt"));
+
+    QString second;
+    QVERIFY(zipFolder(folder + "/", second)); // a trailing slash names the same folder
+    QCOMPARE(second, MyDAO::tmpDir() + "Notes(1).zip");
+
+    QString none;
+    QVERIFY(!zipFolder("/", none));
+    QVERIFY(!zipFolder(QString(), none));
+}
+
+void TestArchiveTools::repack_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("expected"); // names that must be in the new zip
+    QTest::newRow("zip") << "readme:r.zip" << QStringList { "readme.txt" };
+    QTest::newRow("7z") << "plain7z:p.7z" << QStringList { "a.txt", "sub/my notes.docx" };
+    // The RAR program extracts into a folder named after the archive.
+    QTest::newRow("rar") << "rar:pack.rar" << QStringList { "pack/docs/inner.txt", "pack/top.docx" };
+}
+
+void TestArchiveTools::repack()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, expected);
+    const QString path = makeArchive(kind);
+    const Answer a = repackAndWait(path);
+    QCOMPARE(a.warnings, QStringList());
+    QVERIFY2(a.ok, qPrintable(a.text));
+    QVERIFY(a.text.startsWith(MyDAO::tmpDir()));
+    QVERIFY(a.text.endsWith(".zip"));
+    QVERIFY(QRegularExpression("/\\d{6,8}_\\d{1,2}_\\d+\\.zip$").match(a.text).hasMatch());
+    const QStringList names = archiveNames(a.text);
+    for (const QString& n : expected)
+        QVERIFY2(names.contains(n), qPrintable(names.join(", ")));
+    QCOMPARE(tmpSubfolders(), QStringList()); // the extraction folder is gone
+}
+
+void TestArchiveTools::tmpZipIsNotRepackedAgain()
+{
+    const QString inTmp = MyDAO::tmpDir() + "ready.zip";
+    QVERIFY(writeFile(inTmp, storedZip({ { "a.txt", "a" } })));
+    int answers = 0;
+    QString got;
+    MyDAO::instance()->repackArchive(inTmp, [&](QString text, bool ok) {
+        got = ok ? text : QString();
+        ++answers;
+    });
+    QCOMPARE(answers, 1); // answered before returning: nothing was run
+    QCOMPARE(got, inTmp);
+
+    // The same kind of zip outside the tmp directory is repacked.
+    const QString outside = work.filePath("ready.zip");
+    QVERIFY(writeFile(outside, storedZip({ { "a.txt", "a" } })));
+    const Answer a = repackAndWait(outside);
+    QVERIFY(a.ok);
+    QVERIFY(a.text != outside);
+}
+
+void TestArchiveTools::unsafeEntriesStayInside()
+{
+    const QString path = work.filePath("slip.zip");
+    QVERIFY(
+        writeFile(path, storedZip({ { "../../evil1.txt", "x" }, { "/tmp/evil2.txt", "x" }, { "ok.txt", "fine" } })));
+    const Answer a = repackAndWait(path);
+    const QString home = QDir::homePath();
+    QDirIterator it(home, { "evil*.txt" }, QDir::Files, QDirIterator::Subdirectories);
+    QVERIFY2(!it.hasNext(), qPrintable(it.hasNext() ? it.next() : QString()));
+    QVERIFY(!QFileInfo::exists("/tmp/evil2.txt"));
+    QCOMPARE(tmpSubfolders(), QStringList());
+    if (a.ok)
+        QVERIFY(archiveNames(a.text).contains("ok.txt"));
+}
+
+void TestArchiveTools::missingSevenZip()
+{
+    const QString archive = makeArchive("readme:m.zip");
+    QVERIFY(QFileInfo::exists(archive));
+    QTemporaryDir appdir;
+    qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", appdir.path().toUtf8());
+    QCOMPARE(sevenZipProgram(), QString());
+
+    const Answer r = readArchiveAndWait(archive);
+    QCOMPARE(r.count, 1);
+    QVERIFY(!r.ok);
+    const Answer p = repackAndWait(archive);
+    QCOMPARE(p.count, 1);
+    QVERIFY(!p.ok);
+    QCOMPARE(p.text, QString::fromUtf8("解压失败"));
+    QCOMPARE(p.warnings, QStringList { kExtractFailed });
+    QString zip;
+    QVERIFY(!zipFolder(work.filePath("readme:m.zip/src"), zip));
+    qputenv("PATH", path);
+}
+
+void TestArchiveTools::hangingSevenZipIsKilled()
+{
+    QTemporaryDir appdir;
+    QVERIFY(writeScript(appdir.path(), "7zip/7z", "echo working; exec sleep 300"));
+    qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
+    QCOMPARE(sevenZipProgram(), appdir.path() + "/7zip/7z");
+    setSevenZipTimeoutMs(1000);
+
+    const QString archive = work.filePath("hang.zip");
+    QVERIFY(writeFile(archive, storedZip({ { "a.txt", "a" } })));
+    const Answer r = readArchiveAndWait(archive);
+    QCOMPARE(r.count, 1);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.warnings, QStringList { kDamaged.arg(archive) });
+
+    const Answer p = repackAndWait(archive);
+    QCOMPARE(p.count, 1);
+    QCOMPARE(p.text, QString::fromUtf8("解压失败"));
+    QCOMPARE(tmpSubfolders(), QStringList());
+
+    QString zip;
+    QVERIFY(writeFile(work.filePath("hangdir/a.pdf"), "a"));
+    QVERIFY(!zipFolder(work.filePath("hangdir"), zip));
+}
+
+void TestArchiveTools::failedRepackRemovesWorkFolder()
+{
+    // Extraction reports success and leaves a file; packing fails.
+    QTemporaryDir appdir;
+    QVERIFY(writeScript(appdir.path(), "7zip/7z",
+                        "case \"$1\" in\n"
+                        "x) dir=${2#-o}; echo data > \"$dir/file.txt\"; echo 'Everything is Ok' ;;\n"
+                        "*) echo 'ERROR: disk full'; exit 2 ;;\n"
+                        "esac"));
+    qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
+    const QString archive = work.filePath("pack-fails.zip");
+    QVERIFY(writeFile(archive, storedZip({ { "a.txt", "a" } })));
+    const Answer p = repackAndWait(archive);
+    QVERIFY(!p.ok);
+    QCOMPARE(p.text, QString::fromUtf8("zip压缩失败"));
+    QCOMPARE(p.warnings, QStringList { kRepackFailed });
+    QCOMPARE(tmpSubfolders(), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestArchiveTools)
+#include "TestArchiveTools.moc"
