@@ -41,7 +41,7 @@ QJsonObject loginAndWait(LoginFormData form)
         done = true;
     });
     if (!QTest::qWaitFor([&] { return done; }, 20000))
-        return QJsonObject{{"timed_out", true}};
+        return QJsonObject { { "timed_out", true } };
     return result;
 }
 
@@ -94,18 +94,18 @@ void TestLogin::hardwareAddress_data()
     QTest::addColumn<QList<NetworkAdapter>>("adapters");
     QTest::addColumn<QString>("mac");
 
-    QTest::newRow("none") << QList<NetworkAdapter>{} << "";
-    QTest::newRow("only VMware") << QList<NetworkAdapter>{nic("VMware Network Adapter VMnet8", "00:50:56:C0:00:08")}
+    QTest::newRow("none") << QList<NetworkAdapter> {} << "";
+    QTest::newRow("only VMware") << QList<NetworkAdapter> { nic("VMware Network Adapter VMnet8", "00:50:56:C0:00:08") }
                                  << "";
-    QTest::newRow("VMware in any case") << QList<NetworkAdapter>{nic("vmware bridge", "00:50:56:C0:00:01"),
-                                                                 nic("eth0", "52:54:00:12:34:56")}
+    QTest::newRow("VMware in any case") << QList<NetworkAdapter> { nic("vmware bridge", "00:50:56:C0:00:01"),
+                                                                   nic("eth0", "52:54:00:12:34:56") }
                                         << "52:54:00:12:34:56";
     QTest::newRow("loopback and down skipped")
-        << QList<NetworkAdapter>{nic("lo", "00:00:00:00:00:00", true, true), nic("wlan0", "AA:BB:CC:00:00:01", false),
-                                 nic("eth1", "AA:BB:CC:00:00:02")}
+        << QList<NetworkAdapter> { nic("lo", "00:00:00:00:00:00", true, true), nic("wlan0", "AA:BB:CC:00:00:01", false),
+                                   nic("eth1", "AA:BB:CC:00:00:02") }
         << "AA:BB:CC:00:00:02";
     QTest::newRow("first of several in system order")
-        << QList<NetworkAdapter>{nic("eth0", "AA:BB:CC:00:00:03"), nic("eth1", "AA:BB:CC:00:00:04")}
+        << QList<NetworkAdapter> { nic("eth0", "AA:BB:CC:00:00:03"), nic("eth1", "AA:BB:CC:00:00:04") }
         << "AA:BB:CC:00:00:03";
 }
 
@@ -255,7 +255,8 @@ void TestLogin::refusalLeavesSession()
     QCOMPARE(dao->loadRecentLogins().size(), 1);
 
     // A reply whose errcode is not a number is no success either.
-    QVERIFY(site.fault({{"path", "/tool/tool-login"}, {"count", 1}, {"body", "{\"errcode\":\"ok\",\"data\":{\"uid\":1}}"}}));
+    QVERIFY(site.fault(
+        { { "path", "/tool/tool-login" }, { "count", 1 }, { "body", "{\"errcode\":\"ok\",\"data\":{\"uid\":1}}" } }));
     loginAndWait(form("demo_teacher", "demo1234"));
     QCOMPARE(dao->uid, 10002);
     QCOMPARE(dao->token, token);
