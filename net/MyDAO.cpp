@@ -104,6 +104,12 @@ QJsonObject clientEnvelope(const QString& message)
     return QJsonObject { { QStringLiteral("errcode"), -3 }, { QStringLiteral("message"), message } };
 }
 
+// Before login the token is empty; it is still sent, as "token=".
+QString tokenValue(const QString& token)
+{
+    return token.isNull() ? QString::fromLatin1("") : token;
+}
+
 QString withoutQuery(const QString& url)
 {
     const int q = url.indexOf(QLatin1Char('?'));
@@ -216,7 +222,7 @@ void MyDAO::watchReplySize(QNetworkReply* reply, bool json)
 
 void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx)
 {
-    query.addQueryItem(QStringLiteral("token"), token);
+    query.addQueryItem(QStringLiteral("token"), tokenValue(token));
     const QNetworkRequest request = jsonRequest(url, query);
     QNetworkReply* reply = manager->get(request);
     writeLog(request.url().toString());
@@ -245,7 +251,7 @@ void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback,
 void MyDAO::httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback)
 {
     QUrlQuery query;
-    query.addQueryItem(QStringLiteral("token"), token);
+    query.addQueryItem(QStringLiteral("token"), tokenValue(token));
     const QNetworkRequest request = jsonRequest(url, query);
     const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
     QNetworkReply* reply = manager->post(request, json);

@@ -1,0 +1,85 @@
+#include "app/MySingleApplication.h"
+
+#include "net/Endpoints.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QWidget>
+
+namespace {
+
+bool answers(const QString& name, int waitMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(name, QIODevice::ReadWrite);
+    return socket.waitForConnected(waitMs);
+}
+
+} // namespace
+
+MySingleApplication::MySingleApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+    , serverName(localServerName())
+{
+    // The knock itself is the message: nothing is sent.
+    if (answers(serverName, 500)) {
+        running = true;
+        return;
+    }
+
+    localServer = new QLocalServer(this);
+    // Other users of the machine can neither knock nor be mistaken for this copy.
+    localServer->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(localServer, &QLocalServer::newConnection, this, &MySingleApplication::_newLocalConnection);
+    if (!localServer->listen(serverName) && localServer->serverError() == QAbstractSocket::AddressInUseError) {
+        // A name left behind by a copy that ended abnormally. One more try; without it this
+        // copy simply runs unreachable.
+        QLocalServer::removeServer(serverName);
+        localServer->listen(serverName);
+    }
+}
+
+QString MySingleApplication::localServerName()
+{
+    return QStringLiteral("Vantrel.exe[") + Endpoints::compiledHost(Endpoints::Role::Website) + QLatin1Char(']');
+}
+
+QString MySingleApplication::updaterServerName()
+{
+    return QStringLiteral("velwick.exe[") + Endpoints::compiledHost(Endpoints::Role::Website) + QLatin1Char(']');
+}
+
+bool MySingleApplication::isListening() const
+{
+    return localServer && localServer->isListening();
+}
+
+bool MySingleApplication::isUpdaterRunning() const
+{
+    return answers(updaterServerName(), 500);
+}
+
+void MySingleApplication::setTargetWindow(QWidget* w)
+{
+    target = w;
+}
+
+void MySingleApplication::activateTargetWindow()
+{
+    if (!target)
+        return;
+    target->showNormal();
+    target->raise();
+    target->activateWindow();
+}
+
+void MySingleApplication::_newLocalConnection()
+{
+    QLocalSocket* socket = localServer->nextPendingConnection();
+    if (!socket)
+        return;
+    // Whatever the other side sends is ignored.
+    socket->waitForReadyRead(1000);
+    delete socket;
+    activateTargetWindow();
+}
