@@ -305,6 +305,8 @@ QNetworkRequest MyUploadThread::pieceRequest(QNetworkRequest request, const Uplo
     const QDateTime created = QDateTime::fromSecsSinceEpoch(job.created_time);
     const QString uidText = QString::number(uid);
     request.setUrl(QUrl(URL_UPLOAD, QUrl::TolerantMode));
+    // The stall limit of the worker decides when a piece has hung.
+    request.setTransferTimeout(0);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("tool"));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
     request.setHeader(QNetworkRequest::ContentDispositionHeader,

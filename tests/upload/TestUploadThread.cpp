@@ -449,7 +449,7 @@ void TestUploadThread::deletingTheCurrentJobMovesOnToTheNext()
 
 void TestUploadThread::fiveWorkersShareSixJobs()
 {
-    QVERIFY(site.fault({ { "path", "/upload/" }, { "count", 12 }, { "delay_ms", 300 } }));
+    QVERIFY(site.fault({ { "path", "/upload/" }, { "count", 12 }, { "delay_ms", 500 } }));
     QList<TestFile> six;
     for (int i = 0; i < 6; ++i)
         six << makeTestFile(files.path(), QString("six%1.ppt").arg(i), 1500000, seed * 10 + quint32(i));
@@ -462,16 +462,25 @@ void TestUploadThread::fiveWorkersShareSixJobs()
     manager->stopAll();
     QCOMPARE(manager->workerCount(), 0);
 
-    // Replay the log: a file is active from its first piece until its piece answered 200.
-    QSet<QString> active;
-    int most = 0;
+    // A file is busy from the arrival of its first piece until the answer to its last one,
+    // which the site sends no earlier than 500 ms after that piece arrived.
+    QMap<QString, QPair<qint64, qint64>> busy;
     for (const QJsonValue& v : site.requests("/upload/")) {
         const QJsonObject e = v.toObject();
         const QString session = loggedHeader(e, "Session-ID");
-        active.insert(session);
-        most = qMax(most, active.size());
-        if (e.value("status").toInt() == 200)
-            active.remove(session);
+        const qint64 t = e.value("time_ms").toVariant().toLongLong();
+        if (!busy.contains(session))
+            busy.insert(session, { t, t + 500 });
+        busy[session].first = qMin(busy[session].first, t);
+        busy[session].second = qMax(busy[session].second, t + 500);
+    }
+    QCOMPARE(busy.size(), 6);
+    int most = 0;
+    for (const auto& a : busy) {
+        int overlapping = 0;
+        for (const auto& b : busy)
+            overlapping += b.first <= a.first && a.first < b.second ? 1 : 0;
+        most = qMax(most, overlapping);
     }
     QCOMPARE(most, 5);
     for (const TestFile& f : six)

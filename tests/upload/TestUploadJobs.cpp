@@ -1,0 +1,155 @@
+// The job list and the in-progress ids of MyDAO, without workers: what gets queued, what is
+// let go, and what stopping and removing do to the list.
+
+#include "net/MyDAO.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+UploadFile job(const QString& md5, int id, int status = 1)
+{
+    UploadFile j;
+    j.file_md5 = md5;
+    j.file_name = md5 + ".doc";
+    j.file_id = id;
+    j.file_size = 4096;
+    j.file_status = status;
+    return j;
+}
+
+QStringList queuedMd5s()
+{
+    QStringList out;
+    for (const UploadFile& j : MyDAO::instance()->queuedUploads())
+        out << j.file_md5;
+    return out;
+}
+
+// Puts `id` into the in-progress list the way a worker does.
+void holdByWorker(const QString& md5, int id)
+{
+    MyDAO* dao = MyDAO::instance();
+    dao->enqueueUpload(job(md5, id));
+    UploadFile taken;
+    QCOMPARE(dao->takeUploadJob(0, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_id, id);
+}
+
+} // namespace
+
+class TestUploadJobs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void enqueue_data();
+    void enqueue();
+    void stopTakesTheJobOutAndRestartAppends();
+    void removeQueuedJobsMatchesMd5OrId();
+    void workersLetGoBeforeTaking();
+
+private:
+    MyDAO* dao = nullptr;
+};
+
+void TestUploadJobs::initTestCase()
+{
+    MyDAO::referenceFetchLimitMs = 1000;
+    dao = MyDAO::instance();
+}
+
+void TestUploadJobs::init()
+{
+    dao->clearUploadJobs();
+    for (int id : dao->uploadsInProgress())
+        dao->releaseUploadJob(id);
+}
+
+void TestUploadJobs::enqueue_data()
+{
+    QTest::addColumn<QList<UploadFile>>("waiting");
+    QTest::addColumn<int>("heldId"); // an id a worker holds; 0 for none
+    QTest::addColumn<UploadFile>("added");
+    QTest::addColumn<QStringList>("expected");
+
+    const QList<UploadFile> one { job("aaa", 1) };
+    QTest::newRow("new job appended") << one << 0 << job("bbb", 2) << QStringList { "aaa", "bbb" };
+    QTest::newRow("same md5 queued once") << one << 0 << job("aaa", 7) << QStringList { "aaa" };
+    QTest::newRow("same id queued once") << one << 0 << job("ccc", 1) << QStringList { "aaa" };
+    QTest::newRow("completed job refused") << one << 0 << job("ddd", 4, 6) << QStringList { "aaa" };
+    QTest::newRow("failed job queued again") << one << 0 << job("eee", 5, 4) << QStringList { "aaa", "eee" };
+    QTest::newRow("job a worker holds ignored") << one << 9 << job("fff", 9) << QStringList { "aaa" };
+}
+
+void TestUploadJobs::enqueue()
+{
+    QFETCH(QList<UploadFile>, waiting);
+    QFETCH(int, heldId);
+    QFETCH(UploadFile, added);
+    QFETCH(QStringList, expected);
+
+    if (heldId)
+        holdByWorker("held", heldId);
+    for (const UploadFile& j : waiting)
+        dao->enqueueUpload(j);
+    dao->enqueueUpload(added);
+    QCOMPARE(queuedMd5s(), expected);
+    for (const UploadFile& j : dao->queuedUploads())
+        QCOMPARE(j.file_status, 2);
+}
+
+void TestUploadJobs::stopTakesTheJobOutAndRestartAppends()
+{
+    QSignalSpy stopped(dao, &MyDAO::s_stop_upload);
+    holdByWorker("held", 30);
+    dao->enqueueUpload(job("aaa", 31));
+    dao->enqueueUpload(job("bbb", 32));
+
+    UploadFile paused = job("aaa", 31, 1);
+    dao->stopUpload(paused);
+    QCOMPARE(queuedMd5s(), QStringList { "bbb" });
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(stopped.at(0).at(0).value<UploadFile>().file_status, 1);
+    dao->enqueueUpload(paused);
+    QCOMPARE(queuedMd5s(), QStringList({ "bbb", "aaa" }));
+
+    // Stopping the held job lets its id go, so it can be started again.
+    dao->stopUpload(job("held", 30, 1));
+    QVERIFY(!dao->uploadsInProgress().contains(30));
+    dao->enqueueUpload(job("held", 30));
+    QCOMPARE(queuedMd5s(), QStringList({ "bbb", "aaa", "held" }));
+}
+
+void TestUploadJobs::removeQueuedJobsMatchesMd5OrId()
+{
+    dao->enqueueUpload(job("aaa", 1));
+    dao->enqueueUpload(job("bbb", 2));
+    dao->enqueueUpload(job("ccc", 3));
+    dao->enqueueUpload(job("ddd", 4));
+    dao->removeQueuedJobs("aaa", 3);
+    QCOMPARE(queuedMd5s(), QStringList({ "bbb", "ddd" }));
+    dao->clearUploadJobs();
+    QVERIFY(dao->queuedUploads().isEmpty());
+}
+
+void TestUploadJobs::workersLetGoBeforeTaking()
+{
+    dao->enqueueUpload(job("aaa", 1));
+    dao->enqueueUpload(job("bbb", 2));
+    UploadFile taken;
+    QCOMPARE(dao->takeUploadJob(0, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_md5, QString("aaa")); // oldest first
+    QCOMPARE(dao->uploadsInProgress(), QList<int> { 1 });
+    QCOMPARE(dao->takeUploadJob(1, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_md5, QString("bbb"));
+    QCOMPARE(dao->uploadsInProgress(), QList<int> { 2 });
+    QCOMPARE(dao->takeUploadJob(2, taken), MyDAO::TakeResult::Empty);
+    QVERIFY(dao->uploadsInProgress().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestUploadJobs)
+#include "TestUploadJobs.moc"
