@@ -191,6 +191,8 @@ private slots:
     void refusesUnknownOrDamagedInput();
     void boundsWhatItReadsAndPrints_data();
     void boundsWhatItReadsAndPrints();
+    void readsOldExcelWorkbooks_data();
+    void readsOldExcelWorkbooks();
 };
 
 void TestDocToText::initTestCase()
@@ -338,6 +340,35 @@ void TestDocToText::boundsWhatItReadsAndPrints()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out.size(), kTextLimit);
     QVERIFY(result.out.startsWith(QByteArray(1024 * 1024, 'x') + "\r\n"));
+}
+
+void TestDocToText::readsOldExcelWorkbooks_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("xls") << "scores.xls";
+    QTest::newRow("xls without suffix") << "scores";
+    QTest::newRow("xls named doc") << "scores.doc";
+}
+
+// A binary workbook written by Perl's Spreadsheet::WriteExcel (Debian libspreadsheet-writeexcel-perl).
+void TestDocToText::readsOldExcelWorkbooks()
+{
+    QFETCH(QString, fileName);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    QProcess perl;
+    perl.start("perl",
+               { "-MSpreadsheet::WriteExcel", "-e",
+                 "my $b = Spreadsheet::WriteExcel->new($ARGV[0]); my $s = $b->add_worksheet('one');"
+                 "$s->write(0, 0, 'hello'); $s->write(0, 1, 42);"
+                 "$s->write_utf16be_string(1, 0, pack('n*', 0x6210, 0x7EE9));"
+                 "$b->add_worksheet('two')->write(0, 0, 'second sheet'); $b->close;",
+                 path });
+    QVERIFY2(perl.waitForFinished(60000) && perl.exitCode() == 0, perl.readAllStandardError().constData());
+
+    Converted result = convert({ path });
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(result.out), QString::fromUtf8("hello\t42\r\n成绩\r\nsecond sheet\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestDocToText)
