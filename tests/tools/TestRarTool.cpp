@@ -161,6 +161,10 @@ void TestRarTool::failsWithoutClosingLine_data()
     QTest::addColumn<QStringList>("extraArgs"); // empty: the usual command line
 
     const QByteArray good = rar4({ rarFile("a.txt", QByteArray(4000, 'a')) });
+    QByteArray badData4 = good;
+    badData4[badData4.size() - 100] = 'b';
+    QByteArray badData5 = rar5({ rarFile("a.txt", QByteArray(4000, 'a')) });
+    badData5[badData5.size() - 100] = 'b';
     QByteArray badHeader = good;
     badHeader[7 + 13 + 10] = static_cast<char>(badHeader[7 + 13 + 10] ^ 0x55);
 
@@ -172,6 +176,8 @@ void TestRarTool::failsWithoutClosingLine_data()
     QTest::newRow("zip, not rar") << QByteArray("PK\x03\x04\x14\0\0\0\0\0", 10) << QStringList();
     QTest::newRow("only the marker") << QByteArray("Rar!\x1a\x07\x00", 7) << QStringList();
     QTest::newRow("truncated data") << good.left(good.size() - 1500) << QStringList();
+    QTest::newRow("rar4 stored data damaged") << badData4 << QStringList();
+    QTest::newRow("rar5 stored data damaged") << badData5 << QStringList();
     QTest::newRow("header crc wrong") << badHeader << QStringList();
     QTest::newRow("encrypted entry") << rar4({ secret }) << QStringList();
     QTest::newRow("empty archive") << rar5({}) << QStringList();

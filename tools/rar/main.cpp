@@ -5,6 +5,8 @@
 // extracts <archive> into <folder>/<archive name without extension>/. Progress goes to standard
 // output one line per entry; only a complete, clean extraction ends the output with "全部完成\r\n".
 
+#include "RarIndex.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 #include <clocale>
@@ -162,6 +164,8 @@ int extract(const Options& options)
         return ExitCreate;
     }
     say("解压文件 " + printable(archivePath.c_str()));
+    const std::vector<RarIndexEntry> index = readRarIndex(archivePath.string());
+    size_t headerNumber = 0;
 
     archive* writer = archive_write_disk_new();
     archive_write_disk_set_options(writer,
@@ -183,6 +187,8 @@ int extract(const Options& options)
             continue;
         }
         ++entries;
+        const RarIndexEntry* expected = headerNumber < index.size() ? &index[headerNumber] : nullptr;
+        ++headerNumber;
         std::string name = printable(archive_entry_pathname(entry));
         if (archive_entry_is_encrypted(entry)) {
             say("错误: 加密的文件 " + name + "，无法解压");
@@ -204,6 +210,8 @@ int extract(const Options& options)
             continue;
         }
         bool entryOk = true;
+        uint32_t crc = 0;
+        uint64_t written = 0;
         while (type == AE_IFREG) {
             const void* buffer = nullptr;
             size_t size = 0;
@@ -217,6 +225,8 @@ int extract(const Options& options)
                 entryOk = false;
                 break;
             }
+            crc = crc32Update(crc, buffer, size);
+            written += size;
             if (archive_write_data_block(writer, buffer, size, offset) != ARCHIVE_OK) {
                 say("错误: 写入 " + name + " 失败: " + printable(archive_error_string(writer)));
                 result = ExitCreate;
@@ -227,6 +237,15 @@ int extract(const Options& options)
         if (archive_write_finish_entry(writer) != ARCHIVE_OK && entryOk) {
             say("错误: 写入 " + name + " 失败: " + printable(archive_error_string(writer)));
             result = ExitCreate;
+            entryOk = false;
+        }
+        // A size that differs means the header walk and the library disagree on entries: no check.
+        if (entryOk && type == AE_IFREG && expected && expected->hasCrc && expected->size == written
+            && expected->crc != crc) {
+            say("错误: " + name + " CRC校验失败，文件已损坏");
+            std::error_code removeError;
+            fs::remove(archive_entry_pathname(entry), removeError);
+            result = ExitDamaged;
             entryOk = false;
         }
         if (!entryOk && (result == ExitDamaged || result == ExitPassword))
