@@ -78,6 +78,29 @@ void registerAdminApi(DevsiteServer& server)
         sendJson(res, QJsonObject { { "ok", true } });
     };
 
+    const H knownMd5 = [&server](const httplib::Request& req, httplib::Response& res) {
+        bool ok = false;
+        const QJsonObject body = parseObject(req.body, &ok);
+        const QString md5 = body.value("md5").toString();
+        if (!ok || md5.size() != 32) {
+            sendJson(res, QJsonObject { { "ok", false }, { "error", "give {\"md5\": <32 hex digits>}" } }, 400);
+            return;
+        }
+        server.store().addKnownMd5(md5.toLower(), body.value("itemid").toString("0"),
+                                   body.value("title").toString(QStringLiteral("已有资源")));
+        sendJson(res, QJsonObject { { "ok", true } });
+    };
+    const H publish = [&server](const httplib::Request& req, httplib::Response& res) {
+        bool ok = false;
+        const QJsonObject body = parseObject(req.body, &ok);
+        if (!ok || !body.value("version").isString()) {
+            sendJson(res, QJsonObject { { "ok", false }, { "error", "give {\"version\": \"...\"}" } }, 400);
+            return;
+        }
+        server.setPublishedVersion(body.value("version").toString());
+        sendJson(res, QJsonObject { { "ok", true } });
+    };
+
     server.routeBoth("GET", "/__devsite/requests", requests);
     server.routeBoth("GET", "/__devsite/uploads", uploads);
     server.routeBoth("GET", "/__devsite/submissions", submissions);
@@ -85,4 +108,6 @@ void registerAdminApi(DevsiteServer& server)
     server.routeBoth("POST", "/__devsite/reset", reset);
     server.routeBoth("POST", "/__devsite/expire-tokens", expire);
     server.routeBoth("POST", "/__devsite/revoke-remember-keys", forgetKeys);
+    server.routeBoth("POST", "/__devsite/known-md5", knownMd5);
+    server.routeBoth("POST", "/__devsite/publish", publish);
 }

@@ -2,7 +2,10 @@
 
 #include "Certificates.h"
 #include "HttpUtil.h"
+#include "SeedData.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <arpa/inet.h>
@@ -66,7 +69,26 @@ public:
 
 DevsiteServer::DevsiteServer(const DevsiteConfig& config)
     : cfg(config)
+    , published(config.publishedVersion)
 {
+}
+
+QString DevsiteServer::publishedVersion()
+{
+    std::lock_guard<std::mutex> lock(versionMutex);
+    return published;
+}
+
+void DevsiteServer::setPublishedVersion(const QString& version)
+{
+    std::lock_guard<std::mutex> lock(versionMutex);
+    published = version;
+}
+
+void DevsiteServer::routePrefix(Listener listener, const QString& method, const QString& prefix, Handler handler)
+{
+    (listener == Listener::Https ? httpsPrefixes : uploadPrefixes)
+        .append({ method + " " + prefix, std::move(handler) });
 }
 
 DevsiteServer::~DevsiteServer()
@@ -122,6 +144,16 @@ bool DevsiteServer::start(QString* error)
 {
     if (!state.open(cfg.stateDir, error))
         return false;
+    if (!state.hasAssets()) {
+        const QString sampleMd5 = QString::fromLatin1(
+            QCryptographicHash::hash(seed::knownSampleContent(), QCryptographicHash::Md5).toHex());
+        state.addKnownMd5(sampleMd5, "170001", QStringLiteral("人教版七年级数学上册1.2 有理数课件"));
+        for (const QJsonObject& row : seed::initialAssets(QDateTime::currentSecsSinceEpoch())) {
+            state.insertAsset(row);
+            state.addKnownMd5(row.value("file_md5").toString(), row.value("itemid").toString(),
+                              row.value("subject").toString());
+        }
+    }
     Certificates certs;
     if (!certs.ensure(state.stateDir(), error))
         return false;
@@ -130,6 +162,7 @@ bool DevsiteServer::start(QString* error)
     registerAccountApi(*this);
     registerUploadService(*this);
     registerSiteApi(*this);
+    registerGainsApi(*this);
     registerStaticFiles(*this);
 
     const std::string certFile = QFile::encodeName(certs.certFile).toStdString();
@@ -259,15 +292,25 @@ void DevsiteServer::dispatch(Listener listener, const httplib::Request& req, htt
     }
 
     const QHash<QString, Handler>& routes = listener == Listener::Https ? httpsRoutes : uploadRoutes;
-    const auto it = routes.constFind(method + " " + path);
-    if (it == routes.constEnd()) {
+    const QString key = method + " " + path;
+    const auto it = routes.constFind(key);
+    const Handler* handler = it == routes.constEnd() ? nullptr : &it.value();
+    if (!handler) {
+        for (const auto& p : listener == Listener::Https ? httpsPrefixes : uploadPrefixes) {
+            if (key.startsWith(p.first)) {
+                handler = &p.second;
+                break;
+            }
+        }
+    }
+    if (!handler) {
         const bool otherMethod = routes.contains("GET " + path) || routes.contains("POST " + path);
         if (otherMethod)
             sendError(res, 405, "method not allowed: " + method + " " + path);
         else
             sendError(res, 404, "no such page: " + path);
     } else {
-        it.value()(req, res);
+        (*handler)(req, res);
     }
     if (res.status < 0)
         res.status = 200;

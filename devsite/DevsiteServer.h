@@ -47,6 +47,12 @@ public:
     void route(Listener listener, const QString& method, const QString& path, Handler handler);
     // Both listeners.
     void routeBoth(const QString& method, const QString& path, Handler handler);
+    // Paths that start with prefix, when no exact route matches.
+    void routePrefix(Listener listener, const QString& method, const QString& prefix, Handler handler);
+
+    // The version the version files announce (changeable while running, for update tests).
+    QString publishedVersion();
+    void setPublishedVersion(const QString& version);
 
     // The uid of the request's token; 0 after answering the invalid-session envelope.
     int requireSession(const httplib::Request& req, httplib::Response& res);
@@ -71,10 +77,15 @@ private:
     int uploadBound = 0;
     QHash<QString, Handler> httpsRoutes; // "GET /path"
     QHash<QString, Handler> uploadRoutes;
+    QList<std::pair<QString, Handler>> httpsPrefixes; // "GET /prefix"
+    QList<std::pair<QString, Handler>> uploadPrefixes;
+    std::mutex versionMutex;
+    QString published;
 };
 
 void registerAdminApi(DevsiteServer& server);
 void registerAccountApi(DevsiteServer& server);
 void registerUploadService(DevsiteServer& server);
 void registerSiteApi(DevsiteServer& server);
+void registerGainsApi(DevsiteServer& server);
 void registerStaticFiles(DevsiteServer& server);

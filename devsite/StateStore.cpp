@@ -81,7 +81,8 @@ bool StateStore::createSchema(QString* error)
         " uid INTEGER, total INTEGER, stored INTEGER, complete INTEGER, md5 TEXT)",
         "CREATE TABLE IF NOT EXISTS submissions (id INTEGER PRIMARY KEY AUTOINCREMENT, uid INTEGER, file_md5 TEXT,"
         " body TEXT, created INTEGER)",
-        "CREATE TABLE IF NOT EXISTS assets (itemid INTEGER PRIMARY KEY, uid INTEGER, flag INTEGER, row TEXT)",
+        "CREATE TABLE IF NOT EXISTS assets (itemid INTEGER PRIMARY KEY, uid INTEGER, row TEXT)",
+        "CREATE TABLE IF NOT EXISTS known_md5 (md5 TEXT PRIMARY KEY, itemid TEXT, title TEXT)",
     };
     std::lock_guard<std::recursive_mutex> lock(mutex);
     QSqlDatabase db = connection();
@@ -245,19 +246,19 @@ bool StateStore::hasAssets()
 
 void StateStore::insertAsset(const QJsonObject& row)
 {
-    exec("INSERT OR REPLACE INTO assets (itemid, uid, flag, row) VALUES (?, ?, ?, ?)",
-         { row.value("itemid").toString().toInt(), row.value("uid").toInt(), row.value("flag").toInt(),
+    exec("INSERT OR REPLACE INTO assets (itemid, uid, row) VALUES (?, ?, ?)",
+         { row.value("itemid").toString().toInt(), row.value("uid").toInt(),
            QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)) });
 }
 
-QList<QJsonObject> StateStore::assets(int uid, int flag)
+QList<QJsonObject> StateStore::assets(int uid)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     QList<QJsonObject> list;
     QSqlQuery q(connection());
-    q.prepare("SELECT row FROM assets WHERE uid = ? AND flag = ? ORDER BY itemid DESC");
+    q.prepare("SELECT row FROM assets WHERE uid = ? OR ? = 0 ORDER BY itemid DESC");
     q.addBindValue(uid);
-    q.addBindValue(flag);
+    q.addBindValue(uid);
     if (q.exec()) {
         while (q.next())
             list.append(QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object());
@@ -283,4 +284,20 @@ int StateStore::nextAssetId()
     if (q.exec("SELECT COALESCE(MAX(itemid), 0) + 1 FROM assets") && q.next())
         return q.value(0).toInt();
     return 1;
+}
+
+void StateStore::addKnownMd5(const QString& md5, const QString& itemid, const QString& title)
+{
+    exec("INSERT OR REPLACE INTO known_md5 (md5, itemid, title) VALUES (?, ?, ?)", { md5, itemid, title });
+}
+
+QJsonObject StateStore::knownMd5(const QString& md5)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    QSqlQuery q(connection());
+    q.prepare("SELECT itemid, title FROM known_md5 WHERE md5 = ?");
+    q.addBindValue(md5);
+    if (q.exec() && q.next())
+        return QJsonObject { { "itemid", q.value(0).toString() }, { "title", q.value(1).toString() } };
+    return {};
 }

@@ -52,9 +52,13 @@ public:
     // The author's resources (seeded, plus every accepted submission).
     bool hasAssets();
     void insertAsset(const QJsonObject& row);
-    QList<QJsonObject> assets(int uid, int flag);
+    QList<QJsonObject> assets(int uid); // uid 0: everybody's
     QJsonObject asset(int itemid);
     int nextAssetId();
+
+    // Files the site already has, by MD5.
+    void addKnownMd5(const QString& md5, const QString& itemid, const QString& title);
+    QJsonObject knownMd5(const QString& md5); // empty when unknown
 
     // Runs one statement under the store's lock; returns false on failure.
     bool exec(const QString& sql, const QVariantList& binds = {});
