@@ -45,7 +45,7 @@ QString sevenZip()
 }
 
 // A real zip container made by 7-Zip from the given members.
-bool makeZip(const QString& zipPath, const Files& files, const QString& level = "-mx5")
+bool makeZip(const QString& zipPath, const Files& files, const QString& option = "-mx5")
 {
     QTemporaryDir tree;
     for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
@@ -54,7 +54,7 @@ bool makeZip(const QString& zipPath, const Files& files, const QString& level = 
     }
     QProcess zip;
     zip.setWorkingDirectory(tree.path());
-    zip.start(sevenZip(), { "a", "-tzip", level, zipPath, "-r", "*" });
+    zip.start(sevenZip(), { "a", "-tzip", option, zipPath, "-r", "*" });
     return zip.waitForFinished(120000) && zip.exitCode() == 0 && QFileInfo::exists(zipPath);
 }
 
@@ -220,6 +220,11 @@ void TestDocToText::printsDocumentText_data()
         << "scores.xlsx" << QByteArray() << xlsx() << QByteArray("标题\t42\tinline\tTRUE\t42\r\nHello\r\n");
     QTest::newRow("pptx slides in list order")
         << "talk.pptx" << QByteArray() << pptx() << QByteArray("第一页\r\nsecond line\r\n框\r\n最后一页\r\n");
+    Files unlisted = pptx();
+    unlisted.remove("ppt/_rels/presentation.xml.rels");
+    unlisted["ppt/slides/slide10.xml"] = slide("<a:p><a:r><a:t>十</a:t></a:r></a:p>");
+    QTest::newRow("pptx slides by number without list")
+        << "talk.pptx" << QByteArray() << unlisted << QByteArray("最后一页\r\n第一页\r\nsecond line\r\n框\r\n十\r\n");
     QTest::newRow("pdf two pages") << "paper.pdf"
                                    << pdf({ "BT /F1 24 Tf 72 720 Td (Hello PDF) Tj ET",
                                             "BT /F1 24 Tf 72 720 Td (Caf\351 page two) Tj ET" })
@@ -269,6 +274,7 @@ void TestDocToText::refusesUnknownOrDamagedInput_data()
     QTest::newRow("docx with entity expansion")
         << "bomb.docx" << QByteArray()
         << Files { { "word/document.xml", kXmlHead + bomb + "<d><p><t>&c;</t></p></d>" } };
+    QTest::newRow("zip with password") << "locked.docx" << QByteArray() << docx("<w:p><w:r><w:t>x</w:t></w:r></w:p>");
     QTest::newRow("zip header then garbage")
         << "garbage.docx" << QByteArray("PK\x03\x04", 4) + QByteArray(3000, '\x11') << Files();
 }
@@ -281,8 +287,9 @@ void TestDocToText::refusesUnknownOrDamagedInput()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(fileName.isEmpty() ? QString("absent.docx") : fileName);
+    const QString option = fileName == "locked.docx" ? "-psecret" : "-mx5";
     if (!members.isEmpty())
-        QVERIFY(makeZip(dir.filePath("made.zip"), members) && QFile::rename(dir.filePath("made.zip"), path));
+        QVERIFY(makeZip(dir.filePath("made.zip"), members, option) && QFile::rename(dir.filePath("made.zip"), path));
     else if (!fileName.isEmpty())
         QVERIFY(writeFile(path, content));
 
