@@ -34,6 +34,7 @@ struct RarItem
     QByteArray data; // content, or the link target
     Kind kind = File;
     bool encrypted = false; // RAR 4 only: sets the password flag and a salt
+    bool unicodeName = false; // RAR 4 only: name is UTF-8 here, stored in the archiver's UTF-16 form
 };
 
 inline RarItem rarFile(const QByteArray& name, const QByteArray& data)
@@ -50,6 +51,25 @@ inline void putLe(QByteArray& out, quint64 value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// RAR 4 Unicode name field: a plain name, a zero byte, then the UTF-16 name encoded with the
+// "two explicit bytes" operation for every character.
+inline QByteArray rar4UnicodeName(const QByteArray& utf8)
+{
+    const QString name = QString::fromUtf8(utf8);
+    QByteArray out;
+    for (QChar c : name)
+        out.append(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '_');
+    out.append('\0');
+    out.append('\0'); // high byte, unused by this operation
+    for (int i = 0; i < name.size(); ++i) {
+        if (i % 4 == 0)
+            out.append(static_cast<char>(0xAA));
+        out.append(static_cast<char>(name.at(i).unicode() & 0xFF));
+        out.append(static_cast<char>(name.at(i).unicode() >> 8));
+    }
+    return out;
 }
 
 inline QByteArray rar4(const QVector<RarItem>& items)
@@ -77,6 +97,9 @@ inline QByteArray rar4(const QVector<RarItem>& items)
         }
         if (item.encrypted)
             flags |= 0x0004 | 0x0400;
+        if (item.unicodeName)
+            flags |= 0x0200;
+        const QByteArray name = item.unicodeName ? rar4UnicodeName(item.name) : item.name;
         QByteArray body;
         putLe(body, item.data.size(), 4); // packed size
         putLe(body, item.data.size(), 4); // unpacked size
@@ -85,9 +108,9 @@ inline QByteArray rar4(const QVector<RarItem>& items)
         putLe(body, 0x58210000u, 4); // 2024-01-01 00:00 in DOS time
         body.append(static_cast<char>(29));
         body.append(static_cast<char>(0x30)); // stored
-        putLe(body, item.name.size(), 2);
+        putLe(body, name.size(), 2);
         putLe(body, attr, 4);
-        body.append(item.name);
+        body.append(name);
         if (item.encrypted)
             body.append(QByteArray(8, '\x5a'));
         block(0x74, flags, body);

@@ -79,6 +79,12 @@ void TestRarTool::extractsIntoFolderNamedAfterArchive_data()
                                        << false << QStringList { "X", "-Y" } << "docs/a.txt" << text;
     QTest::newRow("rar5 chinese name") << rar5({ rarFile("课件/第一课.txt", text) }) << false
                                        << QStringList { "X", "-Y" } << "课件/第一课.txt" << text;
+    RarItem unicodeName = rarFile("课件\\第一课.txt", text);
+    unicodeName.unicodeName = true;
+    QTest::newRow("rar4 unicode name") << rar4({ unicodeName }) << false << QStringList { "X", "-Y" }
+                                       << "课件/第一课.txt" << text;
+    QTest::newRow("rar4 chinese code page name")
+        << rar4({ rarFile("\xbf\xce\xbc\xfe.txt", text) }) << false << QStringList { "X", "-Y" } << "课件.txt" << text;
     QTest::newRow("windows style paths") << rar4({ rarFile("b.bin", blob) }) << true << QStringList { "X", "-Y" }
                                          << "b.bin" << blob;
     QTest::newRow("lower case switches") << rar5({ rarFile("b.bin", blob) }) << false << QStringList { "x", "-y" }

@@ -149,6 +149,9 @@ int extract(const Options& options)
     archive* reader = archive_read_new();
     archive_read_support_format_rar(reader);
     archive_read_support_format_rar5(reader);
+    // RAR 4 names without the Unicode flag are in the archiver's OEM code page; for this
+    // program's users that is the Chinese one. ASCII names read the same either way.
+    archive_read_set_format_option(reader, "rar", "hdrcharset", "CP936");
     if (archive_read_open_filename(reader, archivePath.c_str(), 1 << 16) != ARCHIVE_OK) {
         bool encrypted = looksEncrypted(reader, false);
         say("错误: " + printable(archivePath.c_str())
