@@ -28,8 +28,6 @@ MySingleApplication::MySingleApplication(int& argc, char** argv)
     }
 
     localServer = new QLocalServer(this);
-    // Other users of the machine can neither knock nor be mistaken for this copy.
-    localServer->setSocketOptions(QLocalServer::UserAccessOption);
     connect(localServer, &QLocalServer::newConnection, this, &MySingleApplication::_newLocalConnection);
     if (!localServer->listen(serverName) && localServer->serverError() == QAbstractSocket::AddressInUseError) {
         // A name left behind by a copy that ended abnormally. One more try; without it this
@@ -82,4 +80,5 @@ void MySingleApplication::_newLocalConnection()
     socket->waitForReadyRead(1000);
     delete socket;
     activateTargetWindow();
+    emit s_knocked();
 }

@@ -36,6 +36,10 @@ public slots:
     void setTargetWindow(QWidget* w);
     void activateTargetWindow();
 
+signals:
+    // Another copy knocked (after its target window was brought to the front).
+    void s_knocked();
+
 private slots:
     void _newLocalConnection();
 
