@@ -70,25 +70,40 @@ void TestRarTool::extractsIntoFolderNamedAfterArchive_data()
     QTest::addColumn<QStringList>("switches");
     QTest::addColumn<QString>("expectedName");
     QTest::addColumn<QByteArray>("expectedData");
+    QTest::addColumn<QString>("archiveName");
+    QTest::addColumn<QString>("folderName");
 
     const QByteArray text("第一行\r\nsecond line\r\n");
     const QByteArray blob = QByteArray(70000, 'x') + QByteArray("\0\1\2end", 6);
     QTest::newRow("rar4 with folders") << rar4({ rarDir("docs"), rarFile("docs\\a.txt", text), rarFile("b.bin", blob) })
-                                       << false << QStringList { "X", "-Y" } << "docs/a.txt" << text;
+                                       << false << QStringList { "X", "-Y" } << "docs/a.txt" << text << "lesson.one.rar"
+                                       << "lesson.one";
     QTest::newRow("rar5 with folders") << rar5({ rarDir("docs"), rarFile("docs/a.txt", text), rarFile("b.bin", blob) })
-                                       << false << QStringList { "X", "-Y" } << "docs/a.txt" << text;
+                                       << false << QStringList { "X", "-Y" } << "docs/a.txt" << text << "lesson.one.rar"
+                                       << "lesson.one";
     QTest::newRow("rar5 chinese name") << rar5({ rarFile("课件/第一课.txt", text) }) << false
-                                       << QStringList { "X", "-Y" } << "课件/第一课.txt" << text;
+                                       << QStringList { "X", "-Y" } << "课件/第一课.txt" << text << "lesson.one.rar"
+                                       << "lesson.one";
     RarItem unicodeName = rarFile("课件\\第一课.txt", text);
     unicodeName.unicodeName = true;
     QTest::newRow("rar4 unicode name") << rar4({ unicodeName }) << false << QStringList { "X", "-Y" }
-                                       << "课件/第一课.txt" << text;
-    QTest::newRow("rar4 chinese code page name")
-        << rar4({ rarFile("\xbf\xce\xbc\xfe.txt", text) }) << false << QStringList { "X", "-Y" } << "课件.txt" << text;
+                                       << "课件/第一课.txt" << text << "lesson.one.rar"
+                                       << "lesson.one";
+    QTest::newRow("rar4 chinese code page name") << rar4({ rarFile("\xbf\xce\xbc\xfe.txt", text) }) << false
+                                                 << QStringList { "X", "-Y" } << "课件.txt" << text << "lesson.one.rar"
+                                                 << "lesson.one";
     QTest::newRow("windows style paths") << rar4({ rarFile("b.bin", blob) }) << true << QStringList { "X", "-Y" }
-                                         << "b.bin" << blob;
+                                         << "b.bin" << blob << "lesson.one.rar"
+                                         << "lesson.one";
     QTest::newRow("lower case switches") << rar5({ rarFile("b.bin", blob) }) << false << QStringList { "x", "-y" }
-                                         << "b.bin" << blob;
+                                         << "b.bin" << blob << "lesson.one.rar"
+                                         << "lesson.one";
+    QTest::newRow("archive without suffix")
+        << rar5({ rarFile("b.bin", blob) }) << false << QStringList { "X", "-Y" } << "b.bin" << blob << "lesson"
+        << "lesson";
+    QTest::newRow("archive named by dots")
+        << rar5({ rarFile("b.bin", blob) }) << false << QStringList { "X", "-Y" } << "b.bin" << blob << "..."
+        << "_";
 }
 
 // The client's repack call: X -Y <archive> -AD <folder>, output read for its last line.
@@ -99,9 +114,11 @@ void TestRarTool::extractsIntoFolderNamedAfterArchive()
     QFETCH(QStringList, switches);
     QFETCH(QString, expectedName);
     QFETCH(QByteArray, expectedData);
+    QFETCH(QString, archiveName);
+    QFETCH(QString, folderName);
 
     QTemporaryDir root;
-    const QString archivePath = root.filePath("in/lesson.one.rar");
+    const QString archivePath = root.filePath("in/" + archiveName);
     QVERIFY(writeFile(archivePath, archive));
     const QString work = root.filePath("tmp/work");
     QVERIFY(QDir().mkpath(work));
@@ -116,8 +133,9 @@ void TestRarTool::extractsIntoFolderNamedAfterArchive()
     QVERIFY2(run.out.endsWith(kDone), run.out.constData());
     QCOMPARE(run.out.count(QByteArray("全部完成")), 1);
     QVERIFY(run.out.contains("正在解压"));
-    QCOMPARE(readFile(work + "/lesson.one/" + expectedName), expectedData);
-    QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "lesson.one" });
+    QCOMPARE(readFile(work + "/" + folderName + "/" + expectedName), expectedData);
+    QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { folderName });
+    QCOMPARE(QDir(root.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList { "work" });
 }
 
 void TestRarTool::refusesUnsafeEntries_data()

@@ -138,8 +138,11 @@ int extract(const Options& options)
     }
     fs::path archivePath = fs::absolute(options.archive, ec);
     fs::path target = options.destination;
-    if (options.appendName)
-        target /= archivePath.stem();
+    if (options.appendName) {
+        // A file called "..." would otherwise name the parent folder.
+        fs::path stem = archivePath.stem();
+        target /= (stem.empty() || stem == "." || stem == "..") ? fs::path("_") : stem;
+    }
     fs::create_directories(target, ec);
     if (ec || !fs::is_directory(target, ec)) {
         say("错误: 无法创建文件夹 " + printable(target.string().c_str()));
