@@ -130,7 +130,7 @@ void LoginWindow::buildUi()
     formPage = new QWidget(this);
     formPage->setObjectName("login_form");
     auto* form = new QVBoxLayout(formPage);
-    form->setContentsMargins(75, 4, 75, 18);
+    form->setContentsMargins(75, 16, 75, 10);
     form->setSpacing(0);
 
     auto* avatar = new QLabel(formPage);
@@ -139,6 +139,7 @@ void LoginWindow::buildUi()
     avatar->setScaledContents(true);
     avatar->setPixmap(QPixmap(":/images/avatar_1.png"));
     form->addWidget(avatar, 0, Qt::AlignHCenter);
+    form->addSpacing(6);
 
     usernameEdit = new QLineEdit(formPage);
     usernameEdit->setPlaceholderText("用户名");

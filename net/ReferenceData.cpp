@@ -1,14 +1,13 @@
 #include "app/Clock.h"
 #include "app/Notifier.h"
+#include "intake/ExternalTools.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QHash>
 #include <QJsonDocument>
-#include <QProcessEnvironment>
 #include <QTimer>
 #include <memory>
 
@@ -20,13 +19,6 @@ QHash<QString, QJsonArray>& districtCache()
 {
     static QHash<QString, QJsonArray> cache;
     return cache;
-}
-
-// Folder of the program, where the shipped "resources" folder lies; tests point it elsewhere.
-QString applicationDir()
-{
-    const QString overridden = QProcessEnvironment::systemEnvironment().value("VANTREL_APPDIR");
-    return overridden.isEmpty() ? QCoreApplication::applicationDirPath() : overridden;
 }
 
 bool readJsonFile(const QString& path, QJsonObject& out)
@@ -103,7 +95,7 @@ void MyDAO::parseLocalJSON()
 
     const bool resourceFetched = fetchReferenceFile(this, URL_VTUP_JSON, query, resourceObj);
     if (!resourceFetched) {
-        if (!readJsonFile(applicationDir() + "/resources/vtup.json", resourceObj)) {
+        if (!readJsonFile(appDir() + "/resources/vtup.json", resourceObj)) {
             if (notifier)
                 notifier->alert("vtup.json文件丢失", "出错了！");
             return;
@@ -130,7 +122,7 @@ void MyDAO::parseLocalJSON()
 
     const bool ruleFetched = fetchReferenceFile(this, URL_RULE_JSON, query, ruleObj);
     if (!ruleFetched) {
-        if (!readJsonFile(applicationDir() + "/resources/rule.json", ruleObj))
+        if (!readJsonFile(appDir() + "/resources/rule.json", ruleObj))
             return;
     }
 
