@@ -1,4 +1,5 @@
 #include "support/TestPaths.h"
+#include "tools/OleBuilder.h"
 
 #include <QDir>
 #include <QFile>
@@ -193,6 +194,8 @@ private slots:
     void boundsWhatItReadsAndPrints();
     void readsOldExcelWorkbooks_data();
     void readsOldExcelWorkbooks();
+    void readsOldWordAndPowerPointFiles_data();
+    void readsOldWordAndPowerPointFiles();
 };
 
 void TestDocToText::initTestCase()
@@ -376,6 +379,37 @@ void TestDocToText::readsOldExcelWorkbooks()
     Converted result = convert({ path });
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(QString::fromUtf8(result.out), QString::fromUtf8("hello\t42\r\n成绩\r\nsecond sheet\r\n"));
+}
+
+void TestDocToText::readsOldWordAndPowerPointFiles_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray word = oletest::wordFile(QString::fromUtf8("第一段 Word text\r第二段\r"));
+    const QByteArray slides = oletest::slidesFile(QString::fromUtf8("幻灯片 text"), "bytes atom");
+    const QByteArray wordText("第一段 Word text\r\n第二段\r\n");
+    const QByteArray slideText("幻灯片 text\r\nbytes atom\r\n");
+    QTest::newRow("doc") << "old.doc" << word << wordText;
+    QTest::newRow("doc without suffix") << "old" << word << wordText;
+    QTest::newRow("ppt") << "old.ppt" << slides << slideText;
+    QTest::newRow("ppt named doc") << "old.doc" << slides << slideText;
+}
+
+// Hand-built compound files: the routing by stream name and the catdoc tools' command lines.
+void TestDocToText::readsOldWordAndPowerPointFiles()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, expected);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    QVERIFY(writeFile(path, content));
+    Converted result = convert({ path });
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(result.out), QString::fromUtf8(expected));
 }
 
 QTEST_GUILESS_MAIN(TestDocToText)
