@@ -93,7 +93,8 @@ void gainsInfo(DevsiteServer& server, const httplib::Request& req, httplib::Resp
     QList<QJsonObject> reviewed;
     for (const QJsonObject& a : server.store().assets(uid)) {
         const int flag = a.value("flag").toString().toInt();
-        if ((status == "2") == (flag == 7) && (flag == 7 || flag == 8 || flag == 17))
+        if ((status == "2") == (flag == 7) && (flag == 7 || flag == 8 || flag == 17)
+            && a.value("downnum").toString().toInt() > 0)
             reviewed.append(a);
     }
     const QDate today = QDate::currentDate();
@@ -145,7 +146,8 @@ void gainsTotal(DevsiteServer& server, const httplib::Request& req, httplib::Res
     QList<QJsonObject> reviewed;
     for (const QJsonObject& a : server.store().assets(uid)) {
         const int flag = a.value("flag").toString().toInt();
-        if ((status == 2) == (flag == 7) && (flag == 7 || flag == 8 || flag == 17))
+        if ((status == 2) == (flag == 7) && (flag == 7 || flag == 8 || flag == 17)
+            && a.value("downnum").toString().toInt() > 0)
             reviewed.append(a);
     }
     const QDate today = QDate::currentDate();

@@ -585,7 +585,9 @@ QList<QJsonObject> initialAssets(qint64 now)
                 if (state >= 1)
                     row.insert("editline", QString::number(dateline + 3600 * (1 + rng.bounded(72))));
                 if (state == 1) {
-                    row.insert("downnum", QString::number(rng.bounded(400)));
+                    row.insert("downnum",
+                               QString::number(o.uid == 10001 ? 1 + rng.bounded(400)
+                                                              : 0)); // nobody downloads the second account's
                     if (flag == 7)
                         row.insert("jinpoint", QString::number(1 + rng.bounded(10)));
                 }
