@@ -16,8 +16,8 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QTimer>
-#include <QVariant>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace {
 const char* kKlassName = "KlassName";

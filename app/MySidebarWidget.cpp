@@ -15,6 +15,7 @@ QList<MyMenuData> MySidebarWidget::entries()
 MySidebarWidget::MySidebarWidget(QWidget* parent)
     : BaseWidget(parent)
 {
+    qRegisterMetaType<MyMenuType>("MyMenuType");
     setFixedWidth(180);
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(0);

@@ -1,16 +1,53 @@
 #include "app/StartupSequence.h"
 
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "app/MsgBoxNotifier.h"
+#include "app/MySingleApplication.h"
+#include "net/MyDAO.h"
+
 #include <QApplication>
-#include <QWidget>
 
-void installUserNotifier() {}
+namespace {
 
-// For now the start-up ends with a plain main window.
-int runWindows(MySingleApplication&)
+MySingleApplication* application = nullptr;
+
+// A second program start raises the window announced last. Every main window announces
+// its successor (the next login dialog, then the next main window), so each new main
+// window is hooked up in turn.
+void retarget(QWidget* w)
 {
-    QWidget window;
-    window.setWindowTitle("Vantrel");
-    window.resize(1100, 720);
-    window.show();
-    return QApplication::exec();
+    if (!application)
+        return;
+    application->setTargetWindow(w);
+    if (auto* main = qobject_cast<MainWindow*>(w))
+        QObject::connect(main, &MainWindow::s_w, application, &retarget);
+}
+
+} // namespace
+
+void installUserNotifier()
+{
+    static MsgBoxNotifier notifier;
+    MyDAO::setNotifier(&notifier);
+}
+
+int runWindows(MySingleApplication& app)
+{
+    application = &app;
+    auto* login = new LoginWindow;
+    app.setTargetWindow(login);
+    const int result = login->exec();
+    delete login;
+    if (result != QDialog::Accepted)
+        return 0;
+
+    auto* main = new MainWindow;
+    retarget(main);
+    main->showNormal();
+    main->raise();
+    main->activateWindow();
+    const int code = QApplication::exec();
+    application = nullptr;
+    return code;
 }
