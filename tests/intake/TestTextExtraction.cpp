@@ -1,9 +1,12 @@
+#include "IntakeTestKit.h"
 #include "intake/ExternalTools.h"
 #include "intake/TextExtraction.h"
 #include "net/MyDAO.h"
 #include "support/TestPaths.h"
 
 #include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -52,6 +55,8 @@ private slots:
     void converterOutput();
     void missingConverterAnswersAtOnce();
     void hangingConverterIsKilled();
+    void realConverter_data();
+    void realConverter();
 };
 
 void TestTextExtraction::cleanup()
@@ -143,5 +148,51 @@ void TestTextExtraction::hangingConverterIsKilled()
     QCOMPARE(answers, 1);
 }
 
-QTEST_GUILESS_MAIN(TestTextExtraction)
+void TestTextExtraction::realConverter_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("docx paragraphs") << "lesson.docx" << QString::fromUtf8("第一课 练习\r\nsecond paragraph");
+    QTest::newRow("pdf") << "sheet.pdf"
+                         << "Hello PDF 42";
+    QTest::newRow("damaged docx") << "broken.docx"
+                                  << "";
+    QTest::newRow("not a document") << "plain.pdf"
+                                    << "";
+}
+
+void TestTextExtraction::realConverter()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    qputenv("VANTREL_APPDIR", testBinDir().toUtf8());
+    QVERIFY(QFileInfo(converterProgram()).isExecutable());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (name == "lesson.docx") {
+        const QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                               "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                               "<w:body><w:p><w:r><w:t xml:space=\"preserve\">\xe7\xac\xac\xe4\xb8\x80\xe8\xaf\xbe   "
+                               "</w:t></w:r><w:r><w:t>\xe7\xbb\x83\xe4\xb9\xa0</w:t></w:r></w:p><w:p/><w:p><w:r>"
+                               "<w:t>second paragraph</w:t></w:r></w:p></w:body></w:document>";
+        QVERIFY(intaketest::writeFile(path, intaketest::storedZip({ { "word/document.xml", xml } })));
+    } else if (name == "sheet.pdf") {
+        QPdfWriter writer(path);
+        QPainter painter(&writer);
+        QFont font = painter.font();
+        font.setPointSize(24);
+        painter.setFont(font);
+        painter.drawText(QPointF(500, 1000), "Hello PDF 42");
+        painter.end();
+    } else if (name == "broken.docx") {
+        QVERIFY(intaketest::writeFile(path, "PK\x03\x04" + QByteArray(3000, 'z')));
+    } else {
+        QVERIFY(intaketest::writeFile(path, "just some words, no document"));
+    }
+    int answers = 0;
+    QCOMPARE(extract(path, &answers), text);
+    QCOMPARE(answers, 1);
+}
+
+QTEST_MAIN(TestTextExtraction)
 #include "TestTextExtraction.moc"
