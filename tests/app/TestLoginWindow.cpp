@@ -5,7 +5,6 @@
 #include "support/DevsiteFixture.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,16 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-// Stands in for the browser: records what the program asks the desktop to open.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 QJsonObject bodyOf(const QJsonValue& entry)
 {
@@ -65,15 +54,12 @@ private slots:
     void refusedKeyIsForgotten();
     void automaticLogin();
     void noAutomaticLoginForOtherAccount();
-    void signedInPagesOpenInBrowser();
-    void closeRejects();
 
 private:
     // Logs in through the engine with "记住密码" and reloads the recent accounts.
     QString rememberAccount(const QString& user);
 
     DevsiteFixture site;
-    UrlRecorder browser;
 };
 
 void TestLoginWindow::initTestCase()
@@ -81,7 +67,6 @@ void TestLoginWindow::initTestCase()
     QVERIFY(site.start());
     site.exportEnv();
     MyDAO::instance();
-    QDesktopServices::setUrlHandler("https", &browser, "open");
 }
 
 void TestLoginWindow::init()
@@ -131,15 +116,6 @@ void TestLoginWindow::firstStart()
                               "login_avatar", "login_cancel_btn" })
         QVERIFY2(w.findChild<QWidget*>(name), name);
 
-    // Both links lead back to the website's home page.
-    for (const QString& address : { LoginWindow::registerUrl(), LoginWindow::passwordFindUrl() }) {
-        const QUrl url(address);
-        QCOMPARE(url.scheme() + "://" + url.authority(), Endpoints::base(Endpoints::Role::Account));
-        QCOMPARE(QUrlQuery(url).queryItemValue("jump_url", QUrl::FullyDecoded),
-                 Endpoints::base(Endpoints::Role::Website) + "/");
-    }
-    QCOMPARE(QUrl(LoginWindow::registerUrl()).path(), QString("/site/register"));
-    QCOMPARE(QUrl(LoginWindow::passwordFindUrl()).path(), QString("/site/password-find"));
     QCOMPARE(site.requests("/tool/tool-login").size(), 0);
 }
 
@@ -448,32 +424,6 @@ void TestLoginWindow::noAutomaticLoginForOtherAccount()
     QCOMPARE(w.submitButton()->text(), QString("登录"));
     QTest::qWait(100);
     QCOMPARE(site.requests("/tool/remember-login").size(), 0);
-}
-
-void TestLoginWindow::signedInPagesOpenInBrowser()
-{
-    MyDAO* dao = MyDAO::instance();
-    QVERIFY(!rememberAccount("demo_teacher").isEmpty());
-    browser.opened.clear();
-    dao->openSignedIn();
-    dao->openDownloadManager("5", "21");
-    QCOMPARE(browser.opened.size(), 2);
-    QCOMPARE(browser.opened.at(0).adjusted(QUrl::RemoveQuery).toString(), URL_SITE_LOGIN);
-    QCOMPARE(QUrlQuery(browser.opened.at(0)).queryItemValue("jump_url", QUrl::FullyDecoded), URL_UCP);
-    const QString token = QString::fromUtf8(
-        QByteArray::fromBase64(QUrlQuery(browser.opened.at(0)).queryItemValue("token", QUrl::FullyDecoded).toLatin1()));
-    QVERIFY(token.startsWith(dao->token + "&"));
-    QVERIFY(QUrlQuery(browser.opened.at(1)).queryItemValue("jump_url", QUrl::FullyDecoded).startsWith(URL_SOFT + "?"));
-}
-
-void TestLoginWindow::closeRejects()
-{
-    // Last: the close button also quits the application.
-    LoginWindow w;
-    w.show();
-    QTest::mouseClick(w.closeButton(), Qt::LeftButton);
-    QCOMPARE(w.result(), int(QDialog::Rejected));
-    QVERIFY(!w.isVisible());
 }
 
 QTEST_MAIN(TestLoginWindow)

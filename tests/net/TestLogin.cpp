@@ -74,7 +74,6 @@ private slots:
     void requestBody();
     void sessionAfterLogin_data();
     void sessionAfterLogin();
-    void rememberedKeyLogin();
     void refusalLeavesSession();
     void signedInAddresses();
 
@@ -217,29 +216,6 @@ void TestLogin::sessionAfterLogin()
     QCOMPARE(dao->loadRecentLogins().size(), 1);
 }
 
-void TestLogin::rememberedKeyLogin()
-{
-    MyDAO* dao = MyDAO::instance();
-    dao->clearLogins();
-    QCOMPARE(loginAndWait(form("demo_teacher", "demo1234", true)).value("errcode").toInt(-99), 0);
-    const QString key = dao->currentLogin().remember_encrypt_key;
-    QVERIFY(!key.isEmpty());
-    QVERIFY(site.reset());
-
-    LoginFormData withKey = form("demo_teacher", QString(), true);
-    withKey.encryptkey = key;
-    QCOMPARE(loginAndWait(withKey).value("errcode").toInt(-99), 0);
-    QCOMPARE(site.requests("/tool/tool-login").size(), 0);
-    const QJsonObject body = lastBody(site, "/tool/remember-login");
-    QCOMPARE(body.value("encryptkey").toString(), key);
-    QVERIFY(!body.contains("password"));
-
-    // A key the site does not know is refused with 10086.
-    withKey.encryptkey = "not-a-key";
-    const QJsonObject refused = loginAndWait(withKey);
-    QCOMPARE(refused.value("errcode").toInt(), 10086);
-}
-
 void TestLogin::refusalLeavesSession()
 {
     MyDAO* dao = MyDAO::instance();
@@ -253,13 +229,6 @@ void TestLogin::refusalLeavesSession()
     QCOMPARE(dao->uid, 10002);
     QCOMPARE(dao->autoLoginUid(), 0);
     QCOMPARE(dao->loadRecentLogins().size(), 1);
-
-    // A reply whose errcode is not a number is no success either.
-    QVERIFY(site.fault(
-        { { "path", "/tool/tool-login" }, { "count", 1 }, { "body", "{\"errcode\":\"ok\",\"data\":{\"uid\":1}}" } }));
-    loginAndWait(form("demo_teacher", "demo1234"));
-    QCOMPARE(dao->uid, 10002);
-    QCOMPARE(dao->token, token);
 }
 
 void TestLogin::signedInAddresses()
