@@ -144,7 +144,8 @@ private slots:
     void refusedPieces();
     void hangingPieceTimesOutAndIsSentAgain();
     void pauseLetsPieceFinishThenResumesAfterRestart();
-    void deletingTheCurrentJobMovesOnToTheNext();
+    void leavingTheCurrentJobMovesOnToTheNext_data();
+    void leavingTheCurrentJobMovesOnToTheNext();
     void fiveWorkersShareSixJobs();
     void noPieceWhileThePendingListLoads();
     void stopAllCutsPieceInFlight();
@@ -429,22 +430,34 @@ void TestUploadThread::pauseLetsPieceFinishThenResumesAfterRestart()
     QVERIFY(complete);
 }
 
-void TestUploadThread::deletingTheCurrentJobMovesOnToTheNext()
+void TestUploadThread::leavingTheCurrentJobMovesOnToTheNext_data()
 {
-    const TestFile a = makeTestFile(files.path(), "deleted.doc", 2500000, seed);
-    const TestFile b = makeTestFile(files.path(), "next.doc", 3000, seed + 1000);
+    QTest::addColumn<bool>("deleted"); // else paused by the user
+    QTest::newRow("deleted") << true;
+    QTest::newRow("paused by the user") << false;
+}
+
+void TestUploadThread::leavingTheCurrentJobMovesOnToTheNext()
+{
+    QFETCH(bool, deleted);
+    const TestFile a = makeTestFile(files.path(), QString("left%1.doc").arg(seed), 2500000, seed);
+    const TestFile b = makeTestFile(files.path(), QString("next%1.doc").arg(seed), 3000, seed + 1000);
     QVERIFY(site.fault({ { "path", "/upload/" }, { "delay_ms", 1000 } }));
     Workers w;
     startJob(a, 501);
     startJob(b, 502);
     QTRY_COMPARE_WITH_TIMEOUT(site.requests("/upload/").size(), 1, WAIT);
-    emit dao->s_delete_item(a.md5, 501);
+    if (deleted)
+        emit dao->s_delete_item(a.md5, 501);
+    else
+        dao->stopUpload(jobFor(a, 501)); // status 1, as the row sets it
     QTRY_COMPARE_WITH_TIMEOUT(completed->count(), 1, WAIT);
     QCOMPARE(completed->at(0).at(0).toInt(), 502);
-    // The piece in flight finished and was reported; no further piece of the deleted job.
+    // The piece in flight finished and was reported; no further piece of the job left.
     QCOMPARE(piecesOf(site.requests("/upload/"), a.md5).size(), 1);
     QCOMPARE(countOf(*progress, 501), 1);
     QCOMPARE(progressOf(*progress, 501).first().loaded, 1048576ULL);
+    QVERIFY(!dao->uploadsInProgress().contains(501));
 }
 
 void TestUploadThread::fiveWorkersShareSixJobs()
