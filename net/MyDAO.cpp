@@ -27,6 +27,8 @@ Notifier* installedNotifier = nullptr;
 constexpr int kDefaultTransferTimeoutMs = 30000;
 constexpr qint64 kJsonReplyLimit = 64LL * 1024 * 1024;
 constexpr qint64 kRawReplyLimit = 512LL * 1024 * 1024;
+// Log lines keep 200 characters; no need to decode more of a long body than this.
+constexpr int kLoggedBodyBytes = 64 * 1024;
 
 std::atomic<int> transferTimeoutMs { kDefaultTransferTimeoutMs };
 std::atomic<qint64> replyLimitOverride { 0 };
@@ -300,13 +302,13 @@ QJsonObject MyDAO::judgeReply(QNetworkReply* reply, const QString& url, bool isP
             writeLog(QStringLiteral("%3 %1,%2").arg(QString::number(status), reason, url));
             return clientEnvelope(QStringLiteral("%1,%2").arg(QString::number(status), reason));
         }
-        writeLog(url + QLatin1Char(' ') + QString::fromUtf8(body));
+        writeLog(url + QLatin1Char(' ') + QString::fromUtf8(body.left(kLoggedBodyBytes)));
         return clientEnvelope(QStringLiteral("%1 Internal Server Error").arg(status));
     }
 
     if (isPost) {
         writeLog(QStringLiteral("Post Response: %1").arg(200));
-        writeLog(QString::fromUtf8(body));
+        writeLog(QString::fromUtf8(body.left(kLoggedBodyBytes)));
     }
 
     QJsonParseError error {};

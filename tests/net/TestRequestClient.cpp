@@ -99,6 +99,7 @@ class TestRequestClient : public QObject
 private slots:
     void initTestCase();
     void cleanup();
+    void dataDirectoryIsUserOnly();
     void judging_data();
     void judging();
     void noServer();
@@ -128,6 +129,18 @@ void TestRequestClient::initTestCase()
             [this](QNetworkReply* r) { finishedUrls << r->url().path(); });
     // Stalled peers must not hold the suite for 30 s each.
     MyDAO::setTransferTimeoutForTesting(1500);
+}
+
+void TestRequestClient::dataDirectoryIsUserOnly()
+{
+#ifdef Q_OS_UNIX
+    // It holds the remembered-login keys.
+    const QFile::Permissions perms = QFile::permissions(MyDAO::dataDir());
+    QCOMPARE(perms & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#else
+    QSKIP("unix permissions");
+#endif
 }
 
 void TestRequestClient::cleanup()
