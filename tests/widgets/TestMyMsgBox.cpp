@@ -102,17 +102,6 @@ private slots:
         QCOMPARE(MyMsgBox::confirm("无人回答"), 0);
         QCOMPARE(MyMsgBox::shownBoxes().last().result, 0);
     }
-
-    void sizeAndLimits()
-    {
-        MyMsgBox box;
-        QCOMPARE(box.size(), QSize(362, 232));
-        QCOMPARE(box.maximumWidth(), 362);
-        QCOMPARE(box.submitButton()->text(), QString("确定"));
-        QCOMPARE(box.cancelButton()->text(), QString("取消"));
-        QCOMPARE(box.submitButton()->objectName(), QString("submit_btn"));
-        QCOMPARE(box.cancelButton()->objectName(), QString("cancel_btn"));
-    }
 };
 
 QTEST_MAIN(TestMyMsgBox)
