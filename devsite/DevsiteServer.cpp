@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -55,6 +56,7 @@ void dropConnection(const httplib::Request& req)
 }
 
 const int kThreadsPerListener = 24;
+const long long kMaxBody = 16 * 1024 * 1024;
 
 class Pool : public httplib::ThreadPool
 {
@@ -122,7 +124,7 @@ int DevsiteServer::requireSession(const httplib::Request& req, httplib::Response
 void DevsiteServer::configure(httplib::Server& server, Listener listener)
 {
     server.new_task_queue = [] { return new Pool; };
-    server.set_payload_max_length(16 * 1024 * 1024);
+    server.set_payload_max_length(kMaxBody);
     server.set_keep_alive_max_count(1000);
     server.set_keep_alive_timeout(5);
     server.set_read_timeout(30);
@@ -135,6 +137,22 @@ void DevsiteServer::configure(httplib::Server& server, Listener listener)
     server.Delete(".*", handler);
     server.Patch(".*", handler);
     server.Options(".*", handler);
+    // A body announced too large (or not as a number) is refused before it is read, and the
+    // connection closed, so the unread bytes are never taken for a next request.
+    server.set_pre_routing_handler([this, listener](const httplib::Request& req, httplib::Response& res) {
+        if (!req.has_header("Content-Length"))
+            return httplib::Server::HandlerResponse::Unhandled;
+        const std::string text = req.get_header_value("Content-Length");
+        const bool digits = !text.empty() && text.size() <= 12
+            && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (digits && std::stoll(text) <= kMaxBody)
+            return httplib::Server::HandlerResponse::Unhandled;
+        const int index = log.record(listener == Listener::Https ? "https" : "upload", req);
+        sendError(res, digits ? 413 : 400, digits ? "body too large" : "Content-Length is not a number");
+        res.set_header("Connection", "close");
+        log.setStatus(index, res.status);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         sendError(res, 500, "internal error");
     });
