@@ -2,8 +2,10 @@
 
 #include "net/Endpoints.h"
 
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTranslator>
 #include <QWidget>
 
 namespace {
@@ -55,6 +57,28 @@ bool MySingleApplication::isListening() const
 bool MySingleApplication::isUpdaterRunning() const
 {
     return answers(updaterServerName(), 500);
+}
+
+void MySingleApplication::loadIdentityAndLook()
+{
+    auto* translator = new QTranslator(this);
+    translator->load(QStringLiteral(":/resources/qt_zh_CN.qm"));
+    installTranslator(translator);
+
+    setQuitOnLastWindowClosed(true);
+
+    setOrganizationDomain(QStringLiteral("zenweb.cn"));
+    setOrganizationName(QStringLiteral("zenweb"));
+    setApplicationName(QStringLiteral("Vantrel"));
+    setApplicationVersion(QString::fromLatin1(PROGRAM_VERSION));
+
+    QFile qss(QStringLiteral(":/resources/vtup.qss"));
+    if (qss.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = qss.readAll();
+        const int zero = bytes.indexOf('\0');
+        setStyleSheet(QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero)));
+        qss.close();
+    }
 }
 
 void MySingleApplication::setTargetWindow(QWidget* w)

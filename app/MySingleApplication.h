@@ -30,6 +30,11 @@ public:
 
     QWidget* targetWindow() const { return target.data(); }
 
+    // Start-up after the single-instance checks: the toolkit's Chinese texts, quitting with
+    // the last window, the identity that names the settings store and data directory, and
+    // the style sheet. Missing resources leave the program untranslated or unstyled.
+    void loadIdentityAndLook();
+
 public slots:
     // The window that comes to the front when another copy knocks (login dialog, then the
     // main window).

@@ -89,6 +89,7 @@ private slots:
     void updaterRunningEndsQuietly_data();
     void updaterRunningEndsQuietly();
     void staleNameIsTakenOver();
+    void identityTranslationAndStyle();
 
 private:
     QString program(const QString& which) const;
@@ -242,6 +243,28 @@ void TestSingleInstance::staleNameIsTakenOver()
 
     copy->kill();
     QVERIFY(copy->waitForFinished(10000));
+}
+
+void TestSingleInstance::identityTranslationAndStyle()
+{
+    QVERIFY(QFile::exists(":/resources/qt_zh_CN.qm"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
+    app.loadIdentityAndLook();
+
+    QCOMPARE(QCoreApplication::organizationName(), QString("zenweb"));
+    QCOMPARE(QCoreApplication::applicationName(), QString("Vantrel"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QString("2.28.1.210115"));
+    QVERIFY(QApplication::quitOnLastWindowClosed());
+    // The toolkit's own buttons speak Chinese.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+
+    QFile qss(":/resources/vtup.qss");
+    QVERIFY(qss.open(QIODevice::ReadOnly));
+    QByteArray bytes = qss.readAll();
+    if (bytes.indexOf('\0') >= 0)
+        bytes.truncate(bytes.indexOf('\0'));
+    QVERIFY(!bytes.isEmpty());
+    QCOMPARE(app.styleSheet(), QString::fromUtf8(bytes));
 }
 
 int main(int argc, char** argv)
