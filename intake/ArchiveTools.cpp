@@ -178,9 +178,10 @@ bool zipFolder(const QString& folderPath, QString& zipPath)
     QDir().mkpath(tmp);
     zipPath = tmp + freeZipName(tmp, base);
 
-    // -snl keeps a symbolic link as a link: the folder rules skipped it, so whatever it points
-    // to must not be packed and uploaded.
-    const QStringList args { "a", zipPath, folder + "/*", "-r", "-snl" };
+    // The folder rules skipped links and hidden entries, so neither may reach the zip: -snl
+    // stores a link as a link instead of packing what it points to, -xr!.* leaves out
+    // dot-named entries at every level.
+    const QStringList args { "a", zipPath, folder + "/*", "-r", "-snl", "-xr!.*" };
     QByteArray output;
     const bool ran = ToolRun::runAndWait(sevenZipProgram(), args, sevenZipTimeoutMs(), &output);
     return ran && local8BitUntilZero(output).contains("Everything is Ok");

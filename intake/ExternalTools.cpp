@@ -127,8 +127,9 @@ ToolRun* ToolRun::start(const QString& program, const QStringList& args, int tim
             });
     connect(&p, &QProcess::errorOccurred, run, [run](QProcess::ProcessError error) {
         // A crash or kill also ends in finished(); only a failed start never does.
+        // Deferred: the caller must never get its answer before start() has returned.
         if (error == QProcess::FailedToStart)
-            run->finish(false);
+            QTimer::singleShot(0, run, [run]() { run->finish(false); });
     });
     if (timeoutMs > 0) {
         run->limit = new QTimer(run);

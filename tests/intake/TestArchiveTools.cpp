@@ -291,6 +291,8 @@ void TestArchiveTools::zipFolderPacksAndNamesFreely()
     QVERIFY(writeFile(folder + "/sub/b.pdf", "b"));
     QVERIFY(writeFile(work.filePath("outside/secret.txt"), "secret"));
     QVERIFY(QFile::link(work.filePath("outside"), folder + "/link"));
+    QVERIFY(writeFile(folder + "/.cache/big.bin", QByteArray(5000, 'c')));
+    QVERIFY(writeFile(folder + "/sub/.env", "TOKEN=1"));
 
     QString first;
     QVERIFY(zipFolder(folder, first));
@@ -300,6 +302,9 @@ void TestArchiveTools::zipFolderPacksAndNamesFreely()
     QVERIFY(names.contains("sub/b.pdf"));
     // The link is not followed: what it points to stays out of the upload.
     QVERIFY(!names.join(' ').contains("secret.txt"));
+    // Hidden entries were not checked by the folder rules and stay out as well.
+    QVERIFY(!names.join(' ').contains(".cache"));
+    QVERIFY(!names.join(' ').contains(".env"));
 
     QString second;
     QVERIFY(zipFolder(folder + "/", second)); // a trailing slash names the same folder
