@@ -129,7 +129,7 @@ void packExtracted(MyDAO* dao, const QString& workDir, const QString& zipPath, T
                            callback(zipPath, true);
                            return;
                        }
-                       writeLog(QString("repack of %1 failed").arg(workDir), 2);
+                       writeLog(QString::fromUtf8("压缩包重新打包失败：%1").arg(workDir));
                        emit dao->s_archive_warning(QString::fromUtf8(kRepackFailed));
                        callback(QString::fromUtf8("zip压缩失败"), false);
                    });
@@ -247,7 +247,7 @@ void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback)
                                    : out.contains("Everything is Ok"));
                        if (!extracted) {
                            QDir(workDir).removeRecursively();
-                           writeLog(QString("extraction into %1 failed").arg(workDir), 2);
+                           writeLog(QString::fromUtf8("压缩包解压失败：%1").arg(workDir));
                            emit dao->s_archive_warning(QString::fromUtf8(kExtractFailed));
                            callback(QString::fromUtf8("解压失败"), false);
                            return;

@@ -1,5 +1,7 @@
 #include "intake/ExternalTools.h"
 
+#include "app/RunLog.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -128,13 +130,16 @@ ToolRun* ToolRun::start(const QString& program, const QStringList& args, int tim
     connect(&p, &QProcess::errorOccurred, run, [run](QProcess::ProcessError error) {
         // A crash or kill also ends in finished(); only a failed start never does.
         // Deferred: the caller must never get its answer before start() has returned.
-        if (error == QProcess::FailedToStart)
+        if (error == QProcess::FailedToStart) {
+            writeLog(QString::fromUtf8("外部程序无法启动：%1").arg(run->process.program()));
             QTimer::singleShot(0, run, [run]() { run->finish(false); });
+        }
     });
     if (timeoutMs > 0) {
         run->limit = new QTimer(run);
         run->limit->setSingleShot(true);
         connect(run->limit, &QTimer::timeout, run, [run]() {
+            writeLog(QString::fromUtf8("外部程序超时，已结束：%1").arg(run->process.program()));
             run->process.kill();
             run->process.waitForFinished(5000);
             run->finish(false);
@@ -142,6 +147,7 @@ ToolRun* ToolRun::start(const QString& program, const QStringList& args, int tim
         run->limit->start(timeoutMs);
     }
     if (program.isEmpty()) {
+        writeLog(QString::fromUtf8("找不到7-Zip程序，未能执行：%1").arg(args.join(" ")));
         // Nothing to start: report on the next turn of the event loop, like any other failure.
         QTimer::singleShot(0, run, [run]() { run->finish(false); });
         return run;
