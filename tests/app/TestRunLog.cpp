@@ -84,7 +84,6 @@ void TestRunLog::lineShape_data()
     QTest::newRow("250 characters cut to 200") << a250 << QString(200, 'a');
     QTest::newRow("exactly 200") << QString(200, 'z') << QString(200, 'z');
     QTest::newRow("chinese counted by characters") << QString(201, QChar(0x4E2D)) << QString(200, QChar(0x4E2D));
-    QTest::newRow("empty") << QString() << QString();
 }
 
 void TestRunLog::lineShape()
