@@ -267,10 +267,6 @@ void TestArchiveTools::freeName_data()
                                     << "[x](3).zip";
     QTest::newRow("not a number") << QStringList { "Notes(x).zip", "Notes (1).zip", "Notes(1)(2).zip" } << "Notes"
                                   << "Notes.zip";
-    QTest::newRow("other suffix") << QStringList { "Notes.zip.tempfile", "Notes.7z" } << "Notes"
-                                  << "Notes.zip";
-    QTest::newRow("longer base") << QStringList { "Notes2.zip", "MyNotes.zip" } << "Notes"
-                                 << "Notes.zip";
 }
 
 void TestArchiveTools::freeName()
