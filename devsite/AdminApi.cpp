@@ -12,7 +12,7 @@ namespace {
 
 QString storedMd5(StateStore& store, const StateStore::Upload& u)
 {
-    if (u.complete)
+    if (u.complete || (u.stored == u.total && !u.md5.isEmpty()))
         return u.md5;
     QFile f(store.uploadDataPath(u.saveAs));
     if (!f.open(QIODevice::ReadOnly))

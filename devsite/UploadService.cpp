@@ -185,12 +185,23 @@ void storePiece(StateStore& store, const httplib::Request& req, httplib::Respons
         answer(res, 409, u, "piece does not belong to the upload stored under this Save-As");
         return;
     }
+    const QString path = store.uploadDataPath(p.saveAs);
+    if (u.stored == u.total && !u.complete) {
+        // Assembled before and found to be another file: a piece from the start begins a
+        // new attempt, anything else keeps being refused.
+        if (p.first != 0) {
+            answer(res, 422, u, "the assembled file does not have the MD5 " + u.fileMd5);
+            return;
+        }
+        QFile::remove(path);
+        u.stored = 0;
+        u.md5.clear();
+    }
     if (p.first > u.stored) {
         answer(res, 409, u, QString("gap: bytes %1-%2 are missing").arg(u.stored).arg(p.first - 1));
         return;
     }
 
-    const QString path = store.uploadDataPath(p.saveAs);
     QFile f(path);
     if (!f.open(QIODevice::ReadWrite)) {
         answer(res, 500, u, "cannot open the upload file");
@@ -221,10 +232,8 @@ void storePiece(StateStore& store, const httplib::Request& req, httplib::Respons
     if (u.stored == u.total && !u.complete) {
         const QString md5 = fileMd5Of(path);
         if (md5 != u.fileMd5) {
-            // The assembled file is not the one announced: drop it, so a new attempt starts clean.
-            QFile::remove(path);
-            u.stored = 0;
-            u.md5.clear();
+            // The assembled file is not the one announced: never complete.
+            u.md5 = md5;
             store.saveUpload(u);
             answer(res, 422, u, "MD5 of the assembled file is " + md5 + ", not " + p.fileMd5);
             return;

@@ -191,16 +191,25 @@ void TestDevsiteUpload::md5MismatchNeverCompletes()
     // Session-ID and Save-As announce one file, the bytes are another.
     UploadJob job(patterned(2000000, 5));
     job.fileId = 10;
+    const QByteArray announced = job.content;
     job.content = patterned(2000000, 6);
     QCOMPARE(send(job, 0, 1048575).status, 201);
     const SyncReply last = send(job, 1048576, 1999999);
     QCOMPARE(last.status, 422);
     QVERIFY(last.json().value("error").toString().contains("MD5"));
-    const QJsonObject up = uploadOf(job);
+    QJsonObject up = uploadOf(job);
     QCOMPARE(up.value("complete").toBool(), false);
-    QCOMPARE(up.value("bytes").toInt(), 0); // dropped, a new attempt starts clean
-    // Sending the last piece again is a gap now, never a success.
-    QCOMPARE(send(job, 1048576, 1999999).status, 409);
+    QCOMPARE(up.value("md5").toString(), QString::fromLatin1(md5Hex(job.content)));
+    // Retries of any later piece keep failing the same way, never 200.
+    QCOMPARE(send(job, 1048576, 1999999).status, 422);
+    QCOMPARE(send(job, 1000, 1999).status, 422);
+
+    // Sending the announced file from its start is a new attempt, and completes.
+    job.content = announced;
+    QCOMPARE(send(job, 0, 1048575).status, 201);
+    QCOMPARE(uploadOf(job).value("bytes").toInt(), 1048576);
+    QCOMPARE(send(job, 1048576, 1999999).status, 200);
+    QCOMPARE(uploadOf(job).value("md5").toString(), job.md5);
 }
 
 void TestDevsiteUpload::restartKeepsPartialUploads()
