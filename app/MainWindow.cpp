@@ -234,6 +234,11 @@ void MainWindow::onCloseButton()
         showMinimized();
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    QWidget::keyPressEvent(event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     MyDAO::instance()->loadRecentLogins();

@@ -44,6 +44,9 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The window is a dialog underneath; its Esc (hide) and Enter (press the default
+    // button) handling must not apply to the main window.
+    void keyPressEvent(QKeyEvent* event) override;
     bool dragAnywhere() override { return false; }
 
 private:

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -424,7 +425,7 @@ private slots:
         QCOMPARE(MyMsgBox::shownBoxes()[0].text, QString("登录已过期，请重新登录"));
         QVERIFY(!MyMsgBox::shownBoxes()[0].hasCancel);
         QVERIFY(loginShown);
-        QCOMPARE(announced.kinds, QStringList({"LoginWindow"}));
+        QCOMPARE(announced.kinds, QStringList({ "LoginWindow" }));
         // Nothing is remembered any more.
         QCOMPARE(dao->autoLoginUid(), 0);
         QVERIFY(dao->loadRecentLogins().isEmpty());
@@ -454,7 +455,7 @@ private slots:
         QCOMPARE(MyMsgBox::shownBoxes().size(), 0); // no question
         QCOMPARE(dao->autoLoginUid(), 0);
         QVERIFY(dao->loadRecentLogins().isEmpty());
-        QCOMPARE(announced.kinds, QStringList({"LoginWindow", "MainWindow"}));
+        QCOMPARE(announced.kinds, QStringList({ "LoginWindow", "MainWindow" }));
         auto* next = static_cast<MainWindow*>(announced.windows[1]);
         QVERIFY(next != old.data());
         QVERIFY(next->isVisible());
@@ -462,6 +463,26 @@ private slots:
         flushDeletes();
         QVERIFY(old.isNull());
         delete next;
+    }
+
+    void keysOfADialogDoNotApply()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* edit = new QLineEdit(w.uploadPage());
+        edit->show();
+        edit->setFocus();
+        QStringList pressed;
+        for (QPushButton* b : w.findChildren<QPushButton*>()) {
+            b->setMenu(nullptr); // a pressed menu button would block in its popup
+            connect(b, &QPushButton::pressed, this, [&pressed, b] { pressed << b->objectName(); });
+        }
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Enter);
+        QCOMPARE(pressed, QStringList());
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(w.isVisible());
     }
 
     void systemMessagesCountDown()
