@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QTextBrowser>
@@ -276,7 +277,13 @@ void LoginWindow::login(bool isAutoLogin)
         data.encryptkey = account.remember_encrypt_key;
         data.password.clear();
     }
-    MyDAO::instance()->login(data, [this](QJsonObject& reply) { handleReply(reply); });
+    // The dialog may be gone when the reply comes (closed while waiting); the session is
+    // still updated by MyDAO, only the dialog's part is skipped.
+    QPointer<LoginWindow> self(this);
+    MyDAO::instance()->login(data, [self](QJsonObject& reply) {
+        if (self)
+            self->handleReply(reply);
+    });
 }
 
 void LoginWindow::showNotice(const QString& text, const QString& linkText)

@@ -48,6 +48,7 @@ private slots:
     void noticeCancelReturnsToForm();
     void successAccepts();
     void busyClickIgnored();
+    void closedWhileWaiting();
     void autoLoginChecksRemember();
     void rememberedKey();
     void typingDropsRememberedKey();
@@ -291,6 +292,20 @@ void TestLoginWindow::busyClickIgnored()
     QVERIFY(waitIdle(w));
     QCOMPARE(w.errorTip()->text(), QString("账户名或密码错误"));
     QCOMPARE(site.requests("/tool/tool-login").size(), 1);
+}
+
+void TestLoginWindow::closedWhileWaiting()
+{
+    MyDAO::instance()->uid = 0;
+    auto* w = new LoginWindow;
+    w->show();
+    fill(*w, "demo_teacher", "demo1234");
+    w->login(false);
+    QVERIFY(w->isBusy());
+    delete w;
+    // The reply still logs the session in; the dialog's handler must not run on the gone window.
+    QVERIFY(QTest::qWaitFor([] { return MyDAO::instance()->uid == 10001; }, 20000));
+    QTest::qWait(50);
 }
 
 void TestLoginWindow::autoLoginChecksRemember()
