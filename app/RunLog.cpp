@@ -32,15 +32,16 @@ QString logFileName(int level, const QDateTime& now)
 const QRegularExpression& jsonSecret()
 {
     // "key" : value, where the value is a string (possibly cut off) or a bare word/number.
+    // Empty values stay visible: they tell that nobody was logged in.
     static const QRegularExpression re(QStringLiteral(
-        R"re(("(?:token|password|encryptkey|remember_encrypt_key)"\s*:\s*)(?:"(?:[^"\\]|\\.)*"?|[^,}\]\s]*))re"));
+        R"re(("(?:token|password|encryptkey|remember_encrypt_key)"\s*:\s*)(?:"(?:[^"\\]|\\.)+"?|[^,}\]\s"]+))re"));
     return re;
 }
 
 const QRegularExpression& querySecret()
 {
     static const QRegularExpression re(
-        QStringLiteral(R"re(([?&](?:token|password|encryptkey|remember_encrypt_key)=)[^&#\s]*)re"));
+        QStringLiteral(R"re(([?&](?:token|password|encryptkey|remember_encrypt_key)=)[^&#\s]+)re"));
     return re;
 }
 

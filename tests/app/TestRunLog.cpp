@@ -135,8 +135,8 @@ void TestRunLog::secretsMasked_data()
                                          << "https://h/toolupload/asset?flag=1&page=2&token=***";
     QTest::newRow("token first, other items kept") << "https://h/x?token=s3cret&itemid=9#frag"
                                                    << "https://h/x?token=***&itemid=9#frag";
-    QTest::newRow("empty token still shaped") << "https://h/x?token="
-                                              << "https://h/x?token=***";
+    QTest::newRow("empty token left visible") << "https://h/x?token=&page=1"
+                                              << "https://h/x?token=&page=1";
     QTest::newRow("similar names untouched") << "https://h/x?mytoken=1&token_type=2"
                                              << "https://h/x?mytoken=1&token_type=2";
     QTest::newRow("login body with password")
@@ -147,8 +147,9 @@ void TestRunLog::secretsMasked_data()
     QTest::newRow("login reply nested in data")
         << R"({"data":{"remember_encrypt_key":"RK","token":"TK","uid":7},"errcode":0})"
         << R"({"data":{"remember_encrypt_key":"***","token":"***","uid":7},"errcode":0})";
-    QTest::newRow("blanks and non-string values") << R"({ "token" : 12345 , "password": null})"
-                                                  << R"({ "token" : "***" , "password": "***"})";
+    QTest::newRow("blanks, non-string and empty values")
+        << R"({ "token" : 12345 , "password": null, "encryptkey":""})"
+        << R"({ "token" : "***" , "password": "***", "encryptkey":""})";
     QTest::newRow("nothing secret") << R"({"errcode":0,"message":"ok"})"
                                     << R"({"errcode":0,"message":"ok"})";
 }

@@ -270,6 +270,7 @@ void TestRequestClient::judging()
 void TestRequestClient::noServer()
 {
     // Port 9 is closed on this machine: no HTTP answer at all.
+    dao->token = "tok-secret";
     const Outcome get = send(false, "https://127.0.0.1:9/toolupload/asset?flag=9");
     QCOMPARE(get.calls, 1);
     QCOMPARE(get.obj, (QJsonObject { { "errcode", -3 }, { "message", "0 Internal Server Error" } }));
@@ -285,6 +286,8 @@ void TestRequestClient::noServer()
     QVERIFY2(log.contains(" https://127.0.0.1:9/toolupload/asset?page=1&token=***\r\n"), qPrintable(log));
     QVERIFY(log.contains(R"( {"password":"***","username":"li"})"));
     QVERIFY(!log.contains("hunter2"));
+    QVERIFY(!log.contains("tok-secret"));
+    dao->token = QString();
 }
 
 void TestRequestClient::contextRouting_data()
