@@ -52,6 +52,7 @@ MyMsgBox::MyMsgBox(QWidget* parent)
     closeBtn->setIconSize(QSize(25, 25));
     closeBtn->setFlat(true);
     closeBtn->setCursor(Qt::PointingHandCursor);
+    closeBtn->setFocusPolicy(Qt::NoFocus);
     titleLayout->addWidget(titleLabel);
     titleLayout->addStretch();
     titleLayout->addWidget(closeBtn);
@@ -85,6 +86,8 @@ MyMsgBox::MyMsgBox(QWidget* parent)
     submitBtn = new QPushButton("确定", buttons);
     submitBtn->setObjectName("submit_btn");
     submitBtn->setCursor(Qt::PointingHandCursor);
+    // Enter answers "确定", as in any message box.
+    submitBtn->setDefault(true);
     cancelBtn = new QPushButton("取消", buttons);
     cancelBtn->setObjectName("cancel_btn");
     cancelBtn->setCursor(Qt::PointingHandCursor);

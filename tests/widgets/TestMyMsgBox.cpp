@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 class TestMyMsgBox : public QObject
 {
@@ -94,6 +95,23 @@ private slots:
         QCOMPARE(MyMsgBox::confirm("二"), 1);
         QCOMPARE(MyMsgBox::shownBoxes().size(), 2);
         QCOMPARE(MyMsgBox::shownBoxes()[1].text, QString("二"));
+    }
+
+    void keyboardAnswers_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Enter is 确定") << int(Qt::Key_Return) << 1;
+        QTest::newRow("Esc is 取消") << int(Qt::Key_Escape) << 0;
+    }
+
+    void keyboardAnswers()
+    {
+        QFETCH(int, key);
+        QFETCH(int, expected);
+        MyMsgBox::setShowHook(
+            [key](MyMsgBox* box) { QTimer::singleShot(0, box, [box, key] { QTest::keyClick(box, Qt::Key(key)); }); });
+        QCOMPARE(MyMsgBox::confirm("是否退出编辑？"), expected);
     }
 
     void unattendedBoxClosesItself()
