@@ -85,6 +85,7 @@ private slots:
     void readArchive_data();
     void readArchive();
     void entryNamesKeepTheirBlanks();
+    void namesThatLookLikeSwitches();
     void freeName_data();
     void freeName();
     void zipFolderPacksAndNamesFreely();
@@ -244,6 +245,25 @@ void TestArchiveTools::entryNamesKeepTheirBlanks()
     QVERIFY(!notes.isDir());
     QCOMPARE(notes.date.size(), 10);
     QCOMPARE(notes.time.size(), 8);
+}
+
+void TestArchiveTools::namesThatLookLikeSwitches()
+{
+    // Relative names starting with "@" or "-" would read as a list file or a switch.
+    const QString readme = makeArchive("readme:s.zip");
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QFileInfo(readme).absolutePath()));
+    QVERIFY(QFile::copy(readme, "@s.zip"));
+    QVERIFY(QFile::copy(readme, "-s.zip"));
+    const Answer at = readArchiveAndWait("@s.zip");
+    const Answer dash = readArchiveAndWait("-s.zip");
+    const Answer repacked = repackAndWait("-s.zip");
+    QDir::setCurrent(old);
+    QVERIFY(at.ok);
+    QVERIFY(at.text.endsWith("readme.txt"));
+    QVERIFY(dash.ok);
+    QVERIFY(repacked.ok);
+    QVERIFY(archiveNames(repacked.text).contains("readme.txt"));
 }
 
 void TestArchiveTools::freeName_data()
