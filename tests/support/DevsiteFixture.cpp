@@ -12,7 +12,6 @@
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QUrlQuery>
 
