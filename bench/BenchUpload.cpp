@@ -269,7 +269,7 @@ private:
     void pump()
     {
         const qint64 now = clock.nsecsElapsed();
-        tokens = qMin(tokens + rate * double(now - last) / 1e9, rate * 0.05); // at most 50 ms of burst
+        tokens = qMin(tokens + rate * double(now - last) / 1e9, rate * 0.01); // at most 10 ms of burst
         last = now;
         for (const Pair& p : qAsConst(pairs)) {
             if (tokens < 1)
@@ -292,15 +292,117 @@ private:
     qint64 last = 0;
 };
 
+// An upload service that stores nothing and answers every piece at once (200 for the piece
+// that ends the file, 201 otherwise): what the client costs when the site costs nothing.
+class Sink : public QObject
+{
+public:
+    Sink()
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        connect(&server, &QTcpServer::newConnection, this, [this]() {
+            while (QTcpSocket* s = server.nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, this, [this, s]() { serve(s); });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+
+private:
+    struct Conn
+    {
+        QByteArray head;
+        qint64 bodyLeft = -1; // -1: reading the head
+        bool last = false;
+    };
+
+    void serve(QTcpSocket* s)
+    {
+        Conn& c = conns[s];
+        while (s->bytesAvailable() > 0) {
+            if (c.bodyLeft < 0) {
+                c.head += s->read(4096);
+                const int end = c.head.indexOf("\r\n\r\n");
+                if (end < 0)
+                    continue;
+                const QByteArray rest = c.head.mid(end + 4);
+                qint64 length = 0;
+                c.last = false;
+                for (const QByteArray& line : c.head.left(end).split('\n')) {
+                    const QByteArray l = line.trimmed().toLower();
+                    if (l.startsWith("content-length:"))
+                        length = l.mid(15).trimmed().toLongLong();
+                    if (l.startsWith("x-content-range:")) {
+                        const QList<QByteArray> r = l.mid(22).trimmed().split('/');
+                        c.last = r.size() == 2 && r[0].split('-').value(1).toLongLong() + 1 == r[1].toLongLong();
+                    }
+                }
+                c.head.clear();
+                c.bodyLeft = length - rest.size();
+                if (c.bodyLeft < 0) { // pipelined bytes are not expected from one client
+                    c.head = rest.right(int(-c.bodyLeft));
+                    c.bodyLeft = 0;
+                }
+            } else {
+                c.bodyLeft -= s->read(qMin<qint64>(c.bodyLeft, 1 << 20)).size();
+            }
+            if (c.bodyLeft == 0) {
+                s->write(c.last ? "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"
+                                : "HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n");
+                c.bodyLeft = -1;
+            }
+        }
+    }
+
+    QTcpServer server;
+    QHash<QTcpSocket*, Conn> conns;
+};
+
+bool writePort(const QString& portFile, quint16 port)
+{
+    QFile f(portFile);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(QByteArray::number(port));
+    return true;
+}
+
 int runRelay(quint16 upstream, double mbit, const QString& portFile)
 {
     Relay relay(upstream, mbit * 1e6 / 8);
-    QFile f(portFile);
-    if (!f.open(QIODevice::WriteOnly))
-        return 1;
-    f.write(QByteArray::number(relay.port()));
-    f.close();
-    return QCoreApplication::exec();
+    return writePort(portFile, relay.port()) ? QCoreApplication::exec() : 1;
+}
+
+int runSink(const QString& portFile)
+{
+    Sink sink;
+    return writePort(portFile, sink.port()) ? QCoreApplication::exec() : 1;
+}
+
+// Starts this program in one of its helper roles and returns the port it listens on (0 on failure).
+quint16 startHelper(QProcess& process, QStringList args, const QString& portFile)
+{
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QCoreApplication::applicationFilePath(), args << "--helper-port-file" << portFile);
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        QFile f(portFile);
+        if (f.open(QIODevice::ReadOnly)) {
+            const quint16 port = quint16(f.readAll().toUInt());
+            if (port)
+                return port;
+        }
+        QThread::msleep(20);
+    }
+    return 0;
+}
+
+void pointUploadsAt(quint16 port)
+{
+    qputenv("VANTREL_UPLOAD_URL", "http://127.0.0.1:" + QByteArray::number(port));
+    Endpoints::reload();
 }
 
 struct Result
@@ -347,13 +449,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption noCurlOpt("no-curl", "Skip the curl comparison.");
     const QCommandLineOption mbitOpt("mbit", "Rate of the throttled link in Mbit/s (0: no throttled run).", "N", "100");
     const QCommandLineOption relayOpt("relay", "Internal: run the throttling relay to this port.", "PORT");
-    const QCommandLineOption relayFileOpt("relay-port-file", "Internal: where the relay writes its port.", "FILE");
-    parser.addOptions({ sizeOpt, parallelOpt, noCurlOpt, mbitOpt, relayOpt, relayFileOpt });
+    const QCommandLineOption sinkOpt("sink", "Internal: run the sink upload service.");
+    const QCommandLineOption helperFileOpt("helper-port-file", "Internal: where a helper writes its port.", "FILE");
+    parser.addOptions({ sizeOpt, parallelOpt, noCurlOpt, mbitOpt, relayOpt, sinkOpt, helperFileOpt });
     parser.addHelpOption();
     parser.process(app);
     if (parser.isSet(relayOpt))
         return runRelay(quint16(parser.value(relayOpt).toUInt()), parser.value(mbitOpt).toDouble(),
-                        parser.value(relayFileOpt));
+                        parser.value(helperFileOpt));
+    if (parser.isSet(sinkOpt))
+        return runSink(parser.value(helperFileOpt));
     const double mbit = parser.value(mbitOpt).toDouble();
     const qint64 size = parser.value(sizeOpt).toLongLong() * PIECE;
     const int parallel = qBound(1, parser.value(parallelOpt).toInt(), 5);
@@ -443,56 +548,84 @@ int main(int argc, char* argv[])
                one.cpu / c1.cpu, parallel, five.wall / c5.wall, five.cpu / c5.cpu);
     }
 
-    if (mbit > 0) {
-        // One file through a link of `mbit`; at most 64 MiB, so that it takes seconds, not minutes.
-        QTemporaryDir relayDir;
-        const QString portFile = relayDir.path() + "/port";
-        QProcess relay;
-        relay.setProcessChannelMode(QProcess::ForwardedChannels);
-        relay.start(QCoreApplication::applicationFilePath(),
-                    { "--relay", QString::number(site.uploadPort()), "--mbit", QString::number(mbit),
-                      "--relay-port-file", portFile });
-        QElapsedTimer waited;
-        waited.start();
-        while (!QFile::exists(portFile) && waited.elapsed() < 10000)
-            QThread::msleep(20);
-        QThread::msleep(50);
-        QFile pf(portFile);
-        pf.open(QIODevice::ReadOnly);
-        const QByteArray relayPort = pf.readAll();
-        if (relayPort.isEmpty()) {
-            fprintf(stderr, "relay did not start\n");
-            return 1;
-        }
-        const QByteArray direct = qgetenv("VANTREL_UPLOAD_URL");
-        qputenv("VANTREL_UPLOAD_URL", "http://127.0.0.1:" + relayPort);
-        Endpoints::reload();
+    const QByteArray direct = qgetenv("VANTREL_UPLOAD_URL");
+    QTemporaryDir helperDir;
+    const qint64 slowSize = qMin<qint64>(size, 64 * PIECE);
+    const BenchFile slow = makeFile(data.path(), 99, slowSize);
+    const double link = mbit * 1e6 / 8 / 1e6; // MB/s
 
-        const qint64 slowSize = qMin<qint64>(size, 64 * PIECE);
-        const BenchFile slow = makeFile(data.path(), 99, slowSize);
-        const double link = mbit * 1e6 / 8 / 1e6; // MB/s
+    // One file through a link of `mbit` to `port`; at most 64 MiB, so it takes seconds.
+    auto throttled = [&](quint16 port, const QString& to, int idBase) {
+        QProcess relay;
+        const quint16 relayPort
+            = startHelper(relay, { "--relay", QString::number(port), "--mbit", QString::number(mbit) },
+                          helperDir.path() + QString("/relay%1").arg(idBase));
+        if (!relayPort) {
+            fprintf(stderr, "relay did not start\n");
+            return false;
+        }
+        pointUploadsAt(relayPort);
         MyUploadManager::instance()->createWorkers();
         const Result e = measure(
-            slowSize, false, [&]() { return uploadThroughEngine({ jobFor(slow, 200000) }); }, &ok);
-        if (!ok)
-            return 1;
-        printResult(qPrintable(QString("engine, 1 file, %1 Mbit/s link").arg(mbit)), e);
-        printf("  %.1f %% of the link (%.2f MB/s)\n", 100.0 * double(e.bytes) / 1e6 / e.wall / link, link);
+            slowSize, false, [&]() { return uploadThroughEngine({ jobFor(slow, idBase) }); }, &ok);
         MyUploadManager::instance()->stopAll();
+        if (!ok)
+            return false;
+        printResult(qPrintable(QString("engine, 1 file, %1 Mbit/s, %2").arg(mbit).arg(to)), e);
+        printf("  %.1f %% of the link (%.2f MB/s)\n", 100.0 * double(e.bytes) / 1e6 / e.wall / link, link);
         if (!parser.isSet(noCurlOpt)) {
             const Result c = measure(
-                slowSize, true, [&]() { return uploadThroughCurl({ jobFor(slow, 200001) }); }, &ok);
+                slowSize, true, [&]() { return uploadThroughCurl({ jobFor(slow, idBase + 1) }); }, &ok);
             if (!ok)
-                return 1;
-            printResult(qPrintable(QString("curl, 1 file, %1 Mbit/s link").arg(mbit)), c);
+                return false;
+            printResult(qPrintable(QString("curl, 1 file, %1 Mbit/s, %2").arg(mbit).arg(to)), c);
             printf("  %.1f %% of the link; engine/curl wall %.2f cpu %.2f\n",
                    100.0 * double(c.bytes) / 1e6 / c.wall / link, e.wall / c.wall, e.cpu / c.cpu);
         }
-        qputenv("VANTREL_UPLOAD_URL", direct);
-        Endpoints::reload();
         relay.kill();
         relay.waitForFinished();
+        return true;
+    };
+    if (mbit > 0 && !throttled(site.uploadPort(), "devsite", 200000))
+        return 1;
+
+    // The client's own share: the same runs against a service that costs nothing.
+    QProcess sinkProcess;
+    const quint16 sinkPort = startHelper(sinkProcess, { "--sink" }, helperDir.path() + "/sink");
+    if (!sinkPort) {
+        fprintf(stderr, "sink did not start\n");
+        return 1;
     }
+    pointUploadsAt(sinkPort);
+    MyUploadManager::instance()->createWorkers();
+    const Result s1 = measure(
+        size, false, [&]() { return uploadThroughEngine({ jobFor(files[0], 300000) }); }, &ok);
+    if (!ok)
+        return 1;
+    printResult("engine, 1 file, sink", s1);
+    QList<UploadFile> sinkMany;
+    for (int i = 1; i <= parallel; ++i)
+        sinkMany << jobFor(files[i], 300000 + i);
+    const Result s5 = measure(
+        size * parallel, false, [&]() { return uploadThroughEngine(sinkMany); }, &ok);
+    if (!ok)
+        return 1;
+    printResult(qPrintable(QString("engine, %1 files at once, sink").arg(parallel)), s5);
+    MyUploadManager::instance()->stopAll();
+    if (!parser.isSet(noCurlOpt)) {
+        const Result c = measure(
+            size, true, [&]() { return uploadThroughCurl({ jobFor(files[0], 300100) }); }, &ok);
+        if (!ok)
+            return 1;
+        printResult("curl, 1 file, sink", c);
+        printf("engine/curl against the sink: wall %.2f cpu %.2f\n", s1.wall / c.wall, s1.cpu / c.cpu);
+    }
+    if (mbit > 0 && !throttled(sinkPort, "sink", 300200))
+        return 1;
+    sinkProcess.kill();
+    sinkProcess.waitForFinished();
+    qputenv("VANTREL_UPLOAD_URL", direct);
+    Endpoints::reload();
 
     // Fingerprint of the same (cached) file, twice each, best of two.
     Result ours, theirs;
