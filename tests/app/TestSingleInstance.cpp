@@ -137,6 +137,7 @@ void TestSingleInstance::secondCopyEndsAndRaisesTheFirst_data()
     QTest::newRow("real program") << "real program" << true;
     QTest::newRow("helper copy") << "helper copy" << true;
     QTest::newRow("no target window yet") << "helper copy" << false;
+    QTest::newRow("target window already deleted") << "helper copy" << false;
 }
 
 void TestSingleInstance::secondCopyEndsAndRaisesTheFirst()
@@ -151,6 +152,12 @@ void TestSingleInstance::secondCopyEndsAndRaisesTheFirst()
     window.showMinimized();
     window.hide();
     app.setTargetWindow(withTarget ? &window : nullptr);
+    if (QByteArray(QTest::currentDataTag()) == "target window already deleted") {
+        // The login dialog is deleted before the main window takes its place.
+        auto* gone = new QWidget;
+        app.setTargetWindow(gone);
+        delete gone;
+    }
     QSignalSpy knocked(&app, &MySingleApplication::s_knocked);
 
     auto copy = start(which, socketDir);
