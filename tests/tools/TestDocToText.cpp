@@ -196,6 +196,8 @@ private slots:
     void readsOldExcelWorkbooks();
     void readsOldWordAndPowerPointFiles_data();
     void readsOldWordAndPowerPointFiles();
+    void refusesBrokenCompoundFilesUpFront_data();
+    void refusesBrokenCompoundFilesUpFront();
 };
 
 void TestDocToText::initTestCase()
@@ -410,6 +412,35 @@ void TestDocToText::readsOldWordAndPowerPointFiles()
     Converted result = convert({ path });
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(QString::fromUtf8(result.out), QString::fromUtf8(expected));
+}
+
+void TestDocToText::refusesBrokenCompoundFilesUpFront_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content");
+
+    const QByteArray word = oletest::wordFile(QString::fromUtf8("第一段"));
+    QByteArray looping = oletest::compoundFile("Workbook", QByteArray(8192, 'w'));
+    looping[512 + 4 * 1] = 1; // the directory sector follows itself
+    looping[512 + 4 * 1 + 1] = looping[512 + 4 * 1 + 2] = looping[512 + 4 * 1 + 3] = 0;
+
+    QTest::newRow("doc cut short") << "cut.doc" << word.left(word.size() - 600);
+    QTest::newRow("xls whose directory chain loops") << "loop.xls" << looping;
+}
+
+// catdoc and xls2csv never finish on these; they are refused as damaged before being handed over
+// (a run that reaches the converter's time limit ends with a different code).
+void TestDocToText::refusesBrokenCompoundFilesUpFront()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    QVERIFY(writeFile(path, content));
+    Converted result = convert({ path });
+    QCOMPARE(result.exitCode, 4);
+    QCOMPARE(result.out, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestDocToText)

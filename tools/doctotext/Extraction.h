@@ -12,4 +12,5 @@ enum class Outcome {
     Damaged = 4,
     TooLarge = 5,
     Encrypted = 6,
+    TimedOut = 7,
 };

@@ -113,6 +113,8 @@ const char* reason(Outcome outcome)
         return "document expands beyond the size limit";
     case Outcome::Encrypted:
         return "encrypted document";
+    case Outcome::TimedOut:
+        return "the converter did not finish in time";
     case Outcome::Ok:
         break;
     }
