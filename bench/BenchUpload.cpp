@@ -20,6 +20,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -399,6 +401,26 @@ quint16 startHelper(QProcess& process, QStringList args, const QString& portFile
     return 0;
 }
 
+// MB/s of one POST of `bytes` to the sink behind `port`.
+double streamThrough(quint16 port, qint64 bytes)
+{
+    QNetworkAccessManager nam;
+    QNetworkRequest request(QUrl(QString("http://127.0.0.1:%1/upload/").arg(port)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/octet-stream");
+    request.setRawHeader("X-Content-Range",
+                         QByteArray("bytes 0-") + QByteArray::number(bytes - 1) + "/" + QByteArray::number(bytes));
+    const QByteArray body(int(bytes), 'x');
+    QElapsedTimer wall;
+    wall.start();
+    QNetworkReply* reply = nam.post(request, body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    delete reply;
+    return double(bytes) / 1e6 / seconds;
+}
+
 void pointUploadsAt(quint16 port)
 {
     qputenv("VANTREL_UPLOAD_URL", "http://127.0.0.1:" + QByteArray::number(port));
@@ -565,6 +587,12 @@ int main(int argc, char* argv[])
             return false;
         }
         pointUploadsAt(relayPort);
+        if (port != site.uploadPort()) {
+            // What the relay passes when the bytes come in one unbroken stream: the link's real ceiling here.
+            const double stream = streamThrough(relayPort, slowSize);
+            printf("one unbroken %lld MiB stream through the relay: %.2f MB/s (%.1f %% of %.2f MB/s)\n",
+                   slowSize / PIECE, stream, 100.0 * stream / link, link);
+        }
         MyUploadManager::instance()->createWorkers();
         const Result e = measure(
             slowSize, false, [&]() { return uploadThroughEngine({ jobFor(slow, idBase) }); }, &ok);

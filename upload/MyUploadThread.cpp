@@ -130,8 +130,13 @@ void MyUploadThread::run()
             continue;
         case MyDAO::TakeResult::Empty:
             // The held job has been let go; never let go of it twice, another worker may
-            // hold the same id by now.
-            heldId = 0;
+            // hold the same id by now. Nor may a later stop or delete of it reach this worker.
+            if (heldId != 0) {
+                heldId = 0;
+                QMutexLocker lock(&identityLock);
+                identityMd5.clear();
+                identityId = 0;
+            }
             nap(300);
             continue;
         case MyDAO::TakeResult::Taken:

@@ -433,14 +433,18 @@ void TestUploadThread::pauseLetsPieceFinishThenResumesAfterRestart()
 void TestUploadThread::leavingTheCurrentJobMovesOnToTheNext_data()
 {
     QTest::addColumn<bool>("deleted"); // else paused by the user
-    QTest::newRow("deleted") << true;
-    QTest::newRow("paused by the user") << false;
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("deleted") << true << qint64(2500000);
+    QTest::newRow("paused by the user") << false << qint64(2500000);
+    // The site completes the file, but a deleted asset must not go on to be submitted.
+    QTest::newRow("deleted during its last piece") << true << qint64(3000);
 }
 
 void TestUploadThread::leavingTheCurrentJobMovesOnToTheNext()
 {
     QFETCH(bool, deleted);
-    const TestFile a = makeTestFile(files.path(), QString("left%1.doc").arg(seed), 2500000, seed);
+    QFETCH(qint64, size);
+    const TestFile a = makeTestFile(files.path(), QString("left%1.doc").arg(seed), size, seed);
     const TestFile b = makeTestFile(files.path(), QString("next%1.doc").arg(seed), 3000, seed + 1000);
     QVERIFY(site.fault({ { "path", "/upload/" }, { "delay_ms", 1000 } }));
     Workers w;
@@ -456,7 +460,9 @@ void TestUploadThread::leavingTheCurrentJobMovesOnToTheNext()
     // The piece in flight finished and was reported; no further piece of the job left.
     QCOMPARE(piecesOf(site.requests("/upload/"), a.md5).size(), 1);
     QCOMPARE(countOf(*progress, 501), 1);
-    QCOMPARE(progressOf(*progress, 501).first().loaded, 1048576ULL);
+    QCOMPARE(progressOf(*progress, 501).first().loaded, qulonglong(qMin<qint64>(size, 1048576)));
+    QTest::qWait(100);
+    QCOMPARE(completed->count(), 1);
     QVERIFY(!dao->uploadsInProgress().contains(501));
 }
 
