@@ -428,8 +428,9 @@ void TestDocToText::refusesBrokenCompoundFilesUpFront_data()
     QTest::newRow("xls whose directory chain loops") << "loop.xls" << looping;
 }
 
-// catdoc and xls2csv never finish on these; they are refused as damaged before being handed over
-// (a run that reaches the converter's time limit ends with a different code).
+// catdoc spins forever on the cut document and xls2csv allocates without end on the looping
+// directory; both are refused as damaged before being handed over (a run that reaches the
+// converter's time limit ends with a different code).
 void TestDocToText::refusesBrokenCompoundFilesUpFront()
 {
     QFETCH(QString, fileName);
