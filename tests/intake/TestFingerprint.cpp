@@ -135,11 +135,11 @@ void TestFingerprint::deliveredOnGuiThread()
     QStringList results;
     bool onGuiThread = true;
     MyDAO::instance()->fileMd5(path, [&](QString md5) {
-        onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+        onGuiThread = onGuiThread && QThread::currentThread() == QCoreApplication::instance()->thread();
         results.append(md5);
     });
     MyDAO::instance()->fileMd5(dir.filePath("missing.pdf"), [&](QString md5) {
-        onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+        onGuiThread = onGuiThread && QThread::currentThread() == QCoreApplication::instance()->thread();
         results.append(md5.isEmpty() ? "<empty>" : md5);
     });
     QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, 30000);
