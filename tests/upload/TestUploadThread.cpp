@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -251,6 +252,14 @@ void TestUploadThread::threePiecesArriveWithExactHeaders()
     for (const Progress& r : reports)
         QVERIFY2(r.rate.endsWith("/s") && r.rate != "0B/s", qPrintable(r.rate));
     QTRY_VERIFY(dao->uploadsInProgress().isEmpty());
+
+    // The support log has one line for the start of the job.
+    QFile log(MyDAO::dataDir() + "/log1-" + QDate::currentDate().toString("yyyy-MM-dd") + ".log.txt");
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString lines = QString::fromLocal8Bit(log.readAll());
+    const QRegularExpression line("UID: 3301, ThreadId: \\d+, m_file, file_id: 41, file_md5: " + f.md5
+                                  + ", file_name: ");
+    QCOMPARE(lines.count(line), 1);
 }
 
 void TestUploadThread::localChecksEndTheJobWithoutRequest_data()
