@@ -57,9 +57,9 @@ void registerAdminApi(DevsiteServer& server)
     };
     const H faults = [&server](const httplib::Request& req, httplib::Response& res) {
         bool ok = false;
-        const QJsonObject spec = parseObject(req.body, &ok);
+        const QJsonObject faultSpec = parseObject(req.body, &ok);
         QString error = "body must be a JSON object";
-        if (!ok || !server.requestLog().addFault(spec, &error)) {
+        if (!ok || !server.requestLog().addFault(faultSpec, &error)) {
             sendJson(res, QJsonObject { { "ok", false }, { "error", error } }, 400);
             return;
         }

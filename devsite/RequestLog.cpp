@@ -74,10 +74,10 @@ QJsonArray RequestLog::entries(const QString& pathFilter)
     return out;
 }
 
-bool RequestLog::addFault(const QJsonObject& spec, QString* error)
+bool RequestLog::addFault(const QJsonObject& faultSpec, QString* error)
 {
     Fault f;
-    f.path = spec.value("path").toString();
+    f.path = faultSpec.value("path").toString();
     if (!f.path.startsWith('/')) {
         *error = "\"path\" must be a path starting with /";
         return false;
@@ -86,49 +86,49 @@ bool RequestLog::addFault(const QJsonObject& spec, QString* error)
         *error = "the admin API cannot be faulted";
         return false;
     }
-    f.remaining = spec.contains("count") ? spec.value("count").toInt(0) : 1;
+    f.remaining = faultSpec.contains("count") ? faultSpec.value("count").toInt(0) : 1;
     if (f.remaining < 1) {
         *error = "\"count\" must be a positive number";
         return false;
     }
     int kinds = 0;
-    if (spec.contains("status")) {
+    if (faultSpec.contains("status")) {
         f.kind = FaultKind::Status;
-        f.status = spec.value("status").toInt(0);
+        f.status = faultSpec.value("status").toInt(0);
         if (f.status < 100 || f.status > 599) {
             *error = "\"status\" must be an HTTP status";
             return false;
         }
         ++kinds;
     }
-    if (spec.contains("delay_ms")) {
+    if (faultSpec.contains("delay_ms")) {
         f.kind = FaultKind::Delay;
-        f.delayMs = spec.value("delay_ms").toInt(-1);
+        f.delayMs = faultSpec.value("delay_ms").toInt(-1);
         if (f.delayMs < 0 || f.delayMs > 600000) {
             *error = "\"delay_ms\" must be 0..600000";
             return false;
         }
         ++kinds;
     }
-    if (spec.value("drop").toBool()) {
+    if (faultSpec.value("drop").toBool()) {
         f.kind = FaultKind::Drop;
         ++kinds;
     }
-    if (spec.value("hang").toBool()) {
+    if (faultSpec.value("hang").toBool()) {
         f.kind = FaultKind::Hang;
         ++kinds;
     }
-    if (spec.value("session_invalid").toBool()) {
+    if (faultSpec.value("session_invalid").toBool()) {
         f.kind = FaultKind::SessionInvalid;
         ++kinds;
     }
-    if (spec.contains("body")) {
-        if (!spec.value("body").isString()) {
+    if (faultSpec.contains("body")) {
+        if (!faultSpec.value("body").isString()) {
             *error = "\"body\" must be a text";
             return false;
         }
         f.kind = FaultKind::Body;
-        f.body = spec.value("body").toString().toUtf8();
+        f.body = faultSpec.value("body").toString().toUtf8();
         ++kinds;
     }
     if (kinds != 1) {

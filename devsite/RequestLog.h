@@ -31,7 +31,7 @@ public:
     QJsonArray entries(const QString& pathFilter);
 
     // Parses a fault description; false and a reason when it is not one.
-    bool addFault(const QJsonObject& spec, QString* error);
+    bool addFault(const QJsonObject& faultSpec, QString* error);
     // The fault that applies to this request of the path, counted down (kind None when none).
     Fault takeFault(const QString& path);
 
