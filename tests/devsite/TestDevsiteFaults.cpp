@@ -40,7 +40,7 @@ void TestDevsiteFaults::cleanup()
 
 void TestDevsiteFaults::answeredFaults_data()
 {
-    QTest::addColumn<QJsonObject>("spec");
+    QTest::addColumn<QJsonObject>("faultSpec");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body"); // empty: not compared
 
@@ -54,12 +54,12 @@ void TestDevsiteFaults::answeredFaults_data()
 
 void TestDevsiteFaults::answeredFaults()
 {
-    QFETCH(QJsonObject, spec);
+    QFETCH(QJsonObject, faultSpec);
     QFETCH(int, status);
     QFETCH(QByteArray, body);
 
-    spec.insert("path", "/avatar.php");
-    QVERIFY(site.fault(spec));
+    faultSpec.insert("path", "/avatar.php");
+    QVERIFY(site.fault(faultSpec));
     SyncHttp http(site.caFile());
     const SyncReply r = http.get(avatarUrl());
     QCOMPARE(r.status, status);

@@ -28,7 +28,7 @@ QList<ArchiveEntry> entries(int n)
         e.time = "10:00:00";
         e.attr = i % 2 ? "D...." : "....A";
         e.size = i % 2 ? 0 : 1536;
-        e.name = QString("docs\\part %1.docx").arg(i);
+        e.name = QString("docs\\lesson %1.docx").arg(i);
         list.append(e);
     }
     return list;
@@ -94,11 +94,11 @@ void TestIntakeWidgets::archiveList()
     QVERIFY(list->minimumHeight() >= 280);
     QVERIFY(dialog.findChild<QWidget*>("t_head"));
     if (rows > 0) {
-        QCOMPARE(rowTexts(list, 0), QStringList({ "docs/part 0.docx", QString::fromUtf8("文件"), "1.51KB" }));
+        QCOMPARE(rowTexts(list, 0), QStringList({ "docs/lesson 0.docx", QString::fromUtf8("文件"), "1.51KB" }));
         QCOMPARE(list->item(0)->sizeHint(), QSize(28, 28));
     }
     if (rows > 1)
-        QCOMPARE(rowTexts(list, 1), QStringList({ "docs/part 1.docx", QString::fromUtf8("目录"), "0B" }));
+        QCOMPARE(rowTexts(list, 1), QStringList({ "docs/lesson 1.docx", QString::fromUtf8("目录"), "0B" }));
     QString countText;
     for (QLabel* l : dialog.findChildren<QLabel*>()) {
         if (l->text().startsWith("......"))

@@ -209,9 +209,9 @@ QJsonArray DevsiteFixture::submissions()
     return admin("GET", "/__devsite/submissions").array();
 }
 
-bool DevsiteFixture::fault(const QJsonObject& spec)
+bool DevsiteFixture::fault(const QJsonObject& faultSpec)
 {
-    return admin("POST", "/__devsite/faults", spec).object().value("ok").toBool();
+    return admin("POST", "/__devsite/faults", faultSpec).object().value("ok").toBool();
 }
 
 bool DevsiteFixture::reset()

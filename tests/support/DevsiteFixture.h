@@ -45,7 +45,7 @@ public:
     QJsonArray requests(const QString& pathFilter = QString());
     QJsonArray uploads();
     QJsonArray submissions();
-    bool fault(const QJsonObject& spec);
+    bool fault(const QJsonObject& faultSpec);
     bool reset();
     bool expireTokens();
 
