@@ -10,6 +10,7 @@
 #include <QFile>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <dirent.h>
 #include <netinet/in.h>
 #include <openssl/ssl.h>
@@ -129,10 +130,20 @@ void DevsiteServer::configure(httplib::Server& server, Listener listener)
     server.set_keep_alive_timeout(5);
     server.set_read_timeout(30);
     server.set_write_timeout(30);
+    // Answers go out as two writes (head, then body); with Nagle's algorithm the second waits
+    // for the client's delayed ACK of the first, about 40 ms per request on Linux.
+    server.set_tcp_nodelay(true);
     auto handler
         = [this, listener](const httplib::Request& req, httplib::Response& res) { dispatch(listener, req, res); };
     server.Get(".*", handler);
-    server.Post(".*", handler);
+    if (listener == Listener::Upload && uploadThrottle) {
+        server.Post(
+            ".*",
+            [this, listener](const httplib::Request& req, httplib::Response& res,
+                             const httplib::ContentReader& reader) { receiveThrottled(listener, req, res, reader); });
+    } else {
+        server.Post(".*", handler);
+    }
     server.Put(".*", handler);
     server.Delete(".*", handler);
     server.Patch(".*", handler);
@@ -156,6 +167,36 @@ void DevsiteServer::configure(httplib::Server& server, Listener listener)
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         sendError(res, 500, "internal error");
     });
+}
+
+// Reads the body through the upload port's token bucket (the admin API passes freely), then
+// handles the request as any other. The sender is held back by TCP flow control while the
+// bucket is empty, as behind a slow link.
+void DevsiteServer::receiveThrottled(Listener listener, const httplib::Request& req, httplib::Response& res,
+                                     const httplib::ContentReader& reader)
+{
+    const bool admin = req.path.rfind("/__devsite/", 0) == 0;
+    std::string body;
+    const std::string length = req.get_header_value("Content-Length");
+    if (!length.empty())
+        body.reserve(size_t(std::min<long long>(std::atoll(length.c_str()), kMaxBody)));
+    auto receive = [&](const char* data, size_t n) {
+        if (!admin)
+            uploadThrottle->take(n, !body.empty());
+        body.append(data, n);
+        return true;
+    };
+    // No service of this port takes multipart bodies; their parts are kept one after another.
+    const bool complete = req.is_multipart_form_data()
+        ? reader([](const httplib::MultipartFormData&) { return true; }, receive)
+        : reader(receive);
+    if (!complete) {
+        res.status = 400; // the connection ended inside the body, as unthrottled reading refuses it
+        return;
+    }
+    httplib::Request whole = req;
+    whole.body = std::move(body);
+    dispatch(listener, whole, res);
 }
 
 bool DevsiteServer::start(QString* error)
@@ -199,6 +240,11 @@ bool DevsiteServer::start(QString* error)
         return false;
     }
     upload = std::make_unique<httplib::Server>();
+    if (cfg.throttleMbit > 0) {
+        // The bucket holds 2 ms of the rate: enough to smooth the reads, too little to hide a pause.
+        const double rate = cfg.throttleMbit * 1e6 / 8;
+        uploadThrottle = std::make_unique<Throttle>(rate, std::max(4096.0, rate * 0.002));
+    }
     configure(*https, Listener::Https);
     configure(*upload, Listener::Upload);
 

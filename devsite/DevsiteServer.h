@@ -2,6 +2,7 @@
 
 #include "RequestLog.h"
 #include "StateStore.h"
+#include "Throttle.h"
 
 #include <QHash>
 #include <QString>
@@ -19,6 +20,7 @@ struct DevsiteConfig
     QString exeFile;
     qint64 tokenTtl = 7200;
     QString publishedVersion = QStringLiteral("2.28.1.210115");
+    double throttleMbit = 0; // receive rate of POST bodies on the upload port; 0 = unlimited
 };
 
 // The two listeners (HTTPS for the website, account and news roles; plain HTTP for the
@@ -62,12 +64,15 @@ private:
     bool applyFault(const RequestLog::Fault& fault, const httplib::Request& req, httplib::Response& res);
     bool writePortsFile(QString* error);
     void configure(httplib::Server& server, Listener listener);
+    void receiveThrottled(Listener listener, const httplib::Request& req, httplib::Response& res,
+                          const httplib::ContentReader& reader);
 
     DevsiteConfig cfg;
     StateStore state;
     RequestLog log;
     std::unique_ptr<httplib::SSLServer> https;
     std::unique_ptr<httplib::Server> upload;
+    std::unique_ptr<Throttle> uploadThrottle;
     std::thread httpsThread;
     std::thread uploadThread;
     std::mutex doneMutex;

@@ -143,6 +143,49 @@ std::shared_ptr<std::mutex> lockFor(const QString& saveAs)
     return m;
 }
 
+// The MD5 of each upload's bytes as they arrive in order, so that the piece that completes a
+// large file need not read it all back. Each entry is used under its upload's lock only.
+struct RunningMd5
+{
+    qint64 hashed = 0;
+    QCryptographicHash hash { QCryptographicHash::Md5 };
+};
+
+std::mutex runningMutex;
+std::map<QString, std::shared_ptr<RunningMd5>> running;
+
+std::shared_ptr<RunningMd5> runningMd5(const QString& saveAs, bool fresh)
+{
+    std::lock_guard<std::mutex> lock(runningMutex);
+    auto& r = running[saveAs];
+    if (fresh || !r)
+        r = fresh ? std::make_shared<RunningMd5>() : nullptr;
+    if (!r)
+        running.erase(saveAs);
+    return r;
+}
+
+void forgetRunningMd5(const QString& saveAs)
+{
+    std::lock_guard<std::mutex> lock(runningMutex);
+    running.erase(saveAs);
+}
+
+// Adds bytes stored at `from`; a write that does not continue the digest ends it (the
+// completing piece then reads the file).
+void addToRunningMd5(const QString& saveAs, qint64 from, const char* data, qint64 n)
+{
+    const auto r = runningMd5(saveAs, from == 0);
+    if (!r)
+        return;
+    if (r->hashed != from) {
+        forgetRunningMd5(saveAs);
+        return;
+    }
+    r->hash.addData(data, int(n));
+    r->hashed += n;
+}
+
 QString fileMd5Of(const QString& path)
 {
     QFile f(path);
@@ -194,6 +237,7 @@ void storePiece(StateStore& store, const httplib::Request& req, httplib::Respons
             return;
         }
         QFile::remove(path);
+        forgetRunningMd5(p.saveAs);
         u.stored = 0;
         u.md5.clear();
     }
@@ -222,15 +266,19 @@ void storePiece(StateStore& store, const httplib::Request& req, httplib::Respons
         f.seek(from);
         const qint64 n = p.last + 1 - from;
         if (f.write(req.body.data() + (from - p.first), n) != n || !f.flush()) {
+            forgetRunningMd5(p.saveAs);
             answer(res, 507, u, "cannot store the piece");
             return;
         }
+        addToRunningMd5(p.saveAs, from, req.body.data() + (from - p.first), n);
         u.stored = p.last + 1;
     }
     f.close();
 
     if (u.stored == u.total && !u.complete) {
-        const QString md5 = fileMd5Of(path);
+        const auto r = runningMd5(p.saveAs, false);
+        const QString md5 = r && r->hashed == u.total ? QString::fromLatin1(r->hash.result().toHex()) : fileMd5Of(path);
+        forgetRunningMd5(p.saveAs);
         if (md5 != u.fileMd5) {
             // The assembled file is not the one announced: never complete.
             u.md5 = md5;

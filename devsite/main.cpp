@@ -34,21 +34,26 @@ int main(int argc, char* argv[])
     const QCommandLineOption ttlOpt("token-ttl", "Lifetime of session tokens in seconds.", "SECONDS", "7200");
     const QCommandLineOption versionOpt("published-version", "Version announced in the version files.", "V",
                                         "2.28.1.210115");
-    parser.addOptions({ stateOpt, httpsOpt, uploadOpt, portsOpt, exeOpt, ttlOpt, versionOpt });
+    const QCommandLineOption throttleOpt("throttle-mbit",
+                                         "Limit the upload port's receive rate to N Mbit/s (0 = unlimited).", "N", "0");
+    parser.addOptions({ stateOpt, httpsOpt, uploadOpt, portsOpt, exeOpt, ttlOpt, versionOpt, throttleOpt });
     parser.process(app);
 
     DevsiteConfig cfg;
     cfg.stateDir = parser.value(stateOpt);
-    bool okHttps = false, okUpload = false, okTtl = false;
+    bool okHttps = false, okUpload = false, okTtl = false, okThrottle = false;
     cfg.httpsPort = parser.value(httpsOpt).toInt(&okHttps);
     cfg.uploadPort = parser.value(uploadOpt).toInt(&okUpload);
     cfg.tokenTtl = parser.value(ttlOpt).toLongLong(&okTtl);
     cfg.portsFile = parser.value(portsOpt);
     cfg.exeFile = parser.value(exeOpt);
     cfg.publishedVersion = parser.value(versionOpt);
+    cfg.throttleMbit = parser.value(throttleOpt).toDouble(&okThrottle);
     if (cfg.stateDir.isEmpty() || !okHttps || !okUpload || !okTtl || cfg.httpsPort < 0 || cfg.httpsPort > 65535
-        || cfg.uploadPort < 0 || cfg.uploadPort > 65535 || cfg.tokenTtl <= 0 || cfg.publishedVersion.isEmpty()) {
-        fprintf(stderr, "devsite: --state DIR is required; ports 0..65535, --token-ttl > 0\n");
+        || cfg.uploadPort < 0 || cfg.uploadPort > 65535 || cfg.tokenTtl <= 0 || cfg.publishedVersion.isEmpty()
+        || !okThrottle || !(cfg.throttleMbit >= 0) || cfg.throttleMbit > 1e6) {
+        fprintf(stderr,
+                "devsite: --state DIR is required; ports 0..65535, --token-ttl > 0, --throttle-mbit 0..1000000\n");
         return 2;
     }
     if (!QDir().mkpath(cfg.stateDir)) {
