@@ -2,8 +2,38 @@
 
 #include "net/MyDAO.h"
 
-#include <QCryptographicHash>
 #include <QFile>
+#include <memory>
+#include <openssl/evp.h>
+
+namespace {
+
+// OpenSSL's MD5 (assembler on x86-64) is measurably faster than QCryptographicHash's.
+class Md5
+{
+public:
+    Md5()
+        : ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free)
+    {
+        ok = ctx && EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) == 1;
+    }
+    void add(const char* data, qint64 n) { ok = ok && EVP_DigestUpdate(ctx.get(), data, size_t(n)) == 1; }
+    // Lower-case hex, or empty when OpenSSL failed.
+    QString hex()
+    {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (!ok || EVP_DigestFinal_ex(ctx.get(), digest, &length) != 1)
+            return QString();
+        return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex());
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx;
+    bool ok = false;
+};
+
+} // namespace
 
 MyFileMd5Thread::MyFileMd5Thread(const QString& filePath, QObject* parent)
     : QThread(parent)
@@ -29,13 +59,13 @@ QString MyFileMd5Thread::md5OfFile(const QString& filePath)
 
 QString MyFileMd5Thread::md5OfDevice(QIODevice* device, qint64 size)
 {
-    QCryptographicHash hash(QCryptographicHash::Md5);
+    Md5 hash;
     if (size <= kWholeReadLimit) {
         const QByteArray all = device->read(size);
         // A short read means the file is not the one measured: no digest rather than a wrong one.
         if (all.size() != size)
             return QString();
-        hash.addData(all);
+        hash.add(all.constData(), all.size());
     } else {
         char block[kBlockSize];
         qint64 left = size;
@@ -44,11 +74,11 @@ QString MyFileMd5Thread::md5OfDevice(QIODevice* device, qint64 size)
             const qint64 got = device->read(block, want);
             if (got <= 0)
                 return QString(); // a digest of part of the file would pass for the whole file's
-            hash.addData(block, static_cast<int>(got));
+            hash.add(block, got);
             left -= got;
         }
     }
-    return QString::fromLatin1(hash.result().toHex());
+    return hash.hex();
 }
 
 void MyDAO::fileMd5(QString filePath, std::function<void(QString)> callback)
