@@ -191,6 +191,7 @@ void TestArchiveTools::readArchive_data()
     QTest::newRow("1000 files and 1000 folders") << "limit:l.zip" << true << "";
     QTest::newRow("1001 files") << "files1001:f.zip" << false << kTooMany.arg(1001).arg(0);
     QTest::newRow("1001 folders") << "dirs1001:d.7z" << false << kTooMany.arg(0).arg(1001);
+    QTest::newRow("rar with a folder") << "rar:pack.rar" << true << "";
 }
 
 void TestArchiveTools::readArchive()
@@ -225,6 +226,9 @@ void TestArchiveTools::readArchive()
         QCOMPARE(parseArchiveEntries(a.text).size(), 1001);
     } else if (kind.startsWith("empty:")) {
         QCOMPARE(a.text, QString());
+    } else if (kind.startsWith("rar:")) {
+        QCOMPARE(parseArchiveEntries(a.text).size(), 3);
+        QVERIFY(a.text.endsWith("  top.docx"));
     }
 }
 

@@ -131,8 +131,7 @@ bool parseRequest(int argc, char** argv, Request& request)
 bool mentionsEncryption(archive* reader)
 {
     const char* message = archive_error_string(reader);
-    return message
-        && (std::strstr(message, "ncrypt") || std::strstr(message, "assword"));
+    return message && (std::strstr(message, "ncrypt") || std::strstr(message, "assword"));
 }
 
 std::string entryName(archive_entry* entry)
@@ -153,6 +152,16 @@ bool openRar(archive* reader, const std::string& path)
     archive_read_set_format_option(reader, "rar", "hdrcharset", "CP936");
     return archive_read_open_filename(reader, path.c_str(), 1 << 16) == ARCHIVE_OK;
 }
+
+uint64_t fileSize(const std::string& path)
+{
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    return ec ? 0 : static_cast<uint64_t>(size);
+}
+
+// The header walk follows archives up to this size.
+constexpr uint64_t kHeaderScanLimit = 4ull * 1024 * 1024 * 1024;
 
 struct Listed
 {
@@ -188,7 +197,7 @@ Walk walkRar(const std::string& path, bool readData)
         archive_read_free(reader);
         return walk;
     }
-    const std::vector<RarIndexEntry> index = readData ? readRarIndex(path) : std::vector<RarIndexEntry>();
+    const std::vector<RarIndexEntry> index = readRarIndex(path);
     int64_t dataStart = -1;
     for (size_t number = 0;; ++number) {
         archive_entry* entry = nullptr;
@@ -259,14 +268,17 @@ Walk walkRar(const std::string& path, bool readData)
         walk.entries.back().size = read;
     }
     archive_read_free(reader);
+    // libarchive ends quietly where the headers stop, so an archive cut off between two entries
+    // (or "Rar!" followed by anything) would read as complete. The header walk only succeeds on
+    // reaching the end-of-archive block; it gives up on archives beyond what it scans.
+    if (walk.outcome == Outcome::Ok && walk.entries.empty()) {
+        walk.outcome = Outcome::Damaged;
+        walk.errors.push_back(printable(path.c_str()) + " : Can not open the file as archive");
+    } else if (walk.outcome == Outcome::Ok && index.empty() && fileSize(path) < kHeaderScanLimit) {
+        walk.outcome = Outcome::Damaged;
+        walk.errors.push_back("Unexpected end of archive");
+    }
     return walk;
-}
-
-uint64_t fileSize(const std::string& path)
-{
-    std::error_code ec;
-    const uintmax_t size = fs::file_size(path, ec);
-    return ec ? 0 : static_cast<uint64_t>(size);
 }
 
 void sayArchiveHeading(const char* verb, const std::string& path)
