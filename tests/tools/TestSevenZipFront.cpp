@@ -147,6 +147,8 @@ private slots:
     void neverRunsItself();
     void clientAcceptsRar_data();
     void clientAcceptsRar();
+    void clientCountsRarEntries_data();
+    void clientCountsRarEntries();
 
 private:
     QTemporaryDir work;
@@ -427,6 +429,53 @@ void TestSevenZipFront::clientAcceptsRar()
     for (const ArchiveEntry& e : parseArchiveEntries(text))
         got.append(describe(e));
     QCOMPARE(got, entries);
+}
+
+// The client's limit of 1000 files or folders is read from the test run's summary.
+void TestSevenZipFront::clientCountsRarEntries_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::addColumn<int>("folders");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("1000 files in 1000 folders") << 1000 << 1000 << true;
+    QTest::newRow("1001 files") << 1001 << 0 << false;
+    QTest::newRow("1001 folders") << 1 << 1001 << false;
+}
+
+void TestSevenZipFront::clientCountsRarEntries()
+{
+    QFETCH(int, files);
+    QFETCH(int, folders);
+    QFETCH(bool, ok);
+    QVector<RarItem> items;
+    for (int i = 0; i < folders; ++i)
+        items.append(rarDir(QByteArray("d") + QByteArray::number(i)));
+    for (int i = 0; i < files; ++i) {
+        const QByteArray folder = folders > 0 ? QByteArray("d") + QByteArray::number(i % folders) + "/" : "";
+        items.append(rarFile(folder + "f" + QByteArray::number(i) + ".txt", "f"));
+    }
+    const QString path = work.filePath(QString("count-%1.rar").arg(QTest::currentDataTag()));
+    QVERIFY(writeFile(path, rar5(items)));
+    qputenv("VANTREL_APPDIR", testBinDir().toUtf8());
+
+    MyDAO* dao = MyDAO::instance();
+    QSignalSpy warnings(dao, &MyDAO::s_archive_warning);
+    int answers = 0;
+    bool got = !ok;
+    dao->readArchive(path, [&](QString, bool o) {
+        got = o;
+        ++answers;
+    });
+    QVERIFY(QTest::qWaitFor([&]() { return answers > 0; }, 120000));
+    QCOMPARE(got, ok);
+    if (ok) {
+        QCOMPARE(warnings.count(), 0);
+    } else {
+        QCOMPARE(warnings.count(), 1);
+        const QString warning = warnings.first().first().toString();
+        QVERIFY2(warning.contains(QString::fromUtf8("压缩包内文件数：%1，目录数：%2").arg(files).arg(folders)),
+                 qPrintable(warning));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSevenZipFront)
