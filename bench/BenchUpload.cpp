@@ -2,7 +2,7 @@
 // curl sending the same pieces with the same headers as the comparison, and the file
 // fingerprint against md5sum. Prints one line per measurement; asserts nothing.
 //
-//   BenchUpload [--size-mb N] [--parallel N] [--no-curl]
+//   BenchUpload [--size-mb N] [--parallel N] [--no-curl] [--curl-mb N] [--mbit N] [--throttled-mb N] [--no-sink]
 //
 // Needs the devsite program: VANTREL_TEST_BINDIR names its folder (scripts/bench sets it).
 
@@ -153,8 +153,9 @@ bool uploadThroughEngine(const QList<UploadFile>& jobs)
 class CurlChain : public QObject
 {
 public:
-    CurlChain(const UploadFile& job, int uid, QEventLoop* loop, int* running)
+    CurlChain(const UploadFile& job, int uid, qint64 limit, QEventLoop* loop, int* running)
         : job(job)
+        , limit(qMin(limit, job.file_size))
         , uid(uid)
         , loop(loop)
         , running(running)
@@ -165,7 +166,7 @@ public:
 
     void next()
     {
-        if (offset >= job.file_size || !ok) {
+        if (offset >= limit || !ok) {
             if (--*running == 0)
                 loop->quit();
             return;
@@ -200,6 +201,7 @@ public:
 
 private:
     UploadFile job;
+    qint64 limit; // the pieces up to this offset are sent
     int uid;
     QEventLoop* loop;
     int* running;
@@ -207,13 +209,14 @@ private:
     qint64 offset = 0;
 };
 
-bool uploadThroughCurl(const QList<UploadFile>& jobs)
+// The first `limit` bytes of each file, piece by piece (the same pieces as the engine's).
+bool uploadThroughCurl(const QList<UploadFile>& jobs, qint64 limit)
 {
     QEventLoop loop;
     int running = jobs.size();
     std::vector<std::unique_ptr<CurlChain>> chains;
     for (const UploadFile& job : jobs)
-        chains.push_back(std::make_unique<CurlChain>(job, UID, &loop, &running));
+        chains.push_back(std::make_unique<CurlChain>(job, UID, limit, &loop, &running));
     for (auto& c : chains)
         QTimer::singleShot(0, c.get(), [&c]() { c->next(); });
     loop.exec();
@@ -222,77 +225,6 @@ bool uploadThroughCurl(const QList<UploadFile>& jobs)
         ok &= c->ok;
     return ok;
 }
-
-// A loopback link of limited rate in the upload direction: a TCP relay to the site whose
-// client-to-site bytes pass a token bucket shared by all connections. Runs in its own
-// process (BenchUpload --relay), so that its CPU is not the client's.
-class Relay : public QObject
-{
-public:
-    Relay(quint16 upstream, double bytesPerSecond)
-        : upstream(upstream)
-        , rate(bytesPerSecond)
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        connect(&server, &QTcpServer::newConnection, this, &Relay::accept);
-        tick.setInterval(2);
-        connect(&tick, &QTimer::timeout, this, &Relay::pump);
-        clock.start();
-        tick.start();
-    }
-    quint16 port() const { return server.serverPort(); }
-
-private:
-    struct Pair
-    {
-        QTcpSocket* client;
-        QTcpSocket* site;
-    };
-
-    void accept()
-    {
-        while (QTcpSocket* client = server.nextPendingConnection()) {
-            client->setReadBufferSize(65536); // back-pressure instead of buffering the piece
-            auto* site = new QTcpSocket(client);
-            site->connectToHost(QHostAddress::LocalHost, upstream);
-            pairs.append(Pair { client, site });
-            connect(site, &QTcpSocket::readyRead, client, [client, site]() { client->write(site->readAll()); });
-            connect(client, &QTcpSocket::disconnected, this, [this, client]() {
-                for (int i = 0; i < pairs.size(); ++i) {
-                    if (pairs[i].client == client)
-                        pairs.removeAt(i--);
-                }
-                client->deleteLater();
-            });
-            connect(site, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
-        }
-    }
-
-    void pump()
-    {
-        const qint64 now = clock.nsecsElapsed();
-        tokens = qMin(tokens + rate * double(now - last) / 1e9, rate * 0.01); // at most 10 ms of burst
-        last = now;
-        for (const Pair& p : qAsConst(pairs)) {
-            if (tokens < 1)
-                break;
-            if (p.site->state() != QAbstractSocket::ConnectedState || p.site->bytesToWrite() > 65536)
-                continue;
-            const QByteArray data = p.client->read(qint64(tokens));
-            tokens -= double(data.size());
-            p.site->write(data);
-        }
-    }
-
-    QTcpServer server;
-    QTimer tick;
-    QElapsedTimer clock;
-    QList<Pair> pairs;
-    quint16 upstream;
-    double rate;
-    double tokens = 0;
-    qint64 last = 0;
-};
 
 // An upload service that stores nothing and answers every piece at once (200 for the piece
 // that ends the file, 201 otherwise): what the client costs when the site costs nothing.
@@ -370,12 +302,6 @@ bool writePort(const QString& portFile, quint16 port)
     return true;
 }
 
-int runRelay(quint16 upstream, double mbit, const QString& portFile)
-{
-    Relay relay(upstream, mbit * 1e6 / 8);
-    return writePort(portFile, relay.port()) ? QCoreApplication::exec() : 1;
-}
-
 int runSink(const QString& portFile)
 {
     Sink sink;
@@ -401,26 +327,6 @@ quint16 startHelper(QProcess& process, QStringList args, const QString& portFile
     return 0;
 }
 
-// MB/s of one POST of `bytes` to the sink behind `port`.
-double streamThrough(quint16 port, qint64 bytes)
-{
-    QNetworkAccessManager nam;
-    QNetworkRequest request(QUrl(QString("http://127.0.0.1:%1/upload/").arg(port)));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/octet-stream");
-    request.setRawHeader("X-Content-Range",
-                         QByteArray("bytes 0-") + QByteArray::number(bytes - 1) + "/" + QByteArray::number(bytes));
-    const QByteArray body(int(bytes), 'x');
-    QElapsedTimer wall;
-    wall.start();
-    QNetworkReply* reply = nam.post(request, body);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    const double seconds = double(wall.nsecsElapsed()) / 1e9;
-    delete reply;
-    return double(bytes) / 1e6 / seconds;
-}
-
 void pointUploadsAt(quint16 port)
 {
     qputenv("VANTREL_UPLOAD_URL", "http://127.0.0.1:" + QByteArray::number(port));
@@ -437,8 +343,16 @@ struct Result
 void printResult(const char* what, const Result& r)
 {
     const double mb = double(r.bytes) / 1e6;
-    printf("%-34s %9.1f MB  %7.2f s  %8.1f MB/s  cpu %6.2f s  %6.2f cpu-s/GB\n", what, mb, r.wall, mb / r.wall, r.cpu,
+    printf("%-40s %9.1f MB  %7.2f s  %8.1f MB/s  cpu %6.2f s  %6.2f cpu-s/GB\n", what, mb, r.wall, mb / r.wall, r.cpu,
            r.cpu / (double(r.bytes) / 1e9));
+    fflush(stdout);
+}
+
+// a / b of seconds per byte and of CPU seconds per byte (runs of different sizes compare).
+void printRatio(const char* what, const Result& a, const Result& b)
+{
+    printf("%s: wall %.2f cpu %.2f (per byte)\n", what, (a.wall / double(a.bytes)) / (b.wall / double(b.bytes)),
+           (a.cpu / double(a.bytes)) / (b.cpu / double(b.bytes)));
     fflush(stdout);
 }
 
@@ -469,21 +383,25 @@ int main(int argc, char* argv[])
     const QCommandLineOption sizeOpt("size-mb", "Size of each file in MiB.", "N", "256");
     const QCommandLineOption parallelOpt("parallel", "Files uploaded at once in the parallel run.", "N", "5");
     const QCommandLineOption noCurlOpt("no-curl", "Skip the curl comparison.");
-    const QCommandLineOption mbitOpt("mbit", "Rate of the throttled link in Mbit/s (0: no throttled run).", "N", "100");
-    const QCommandLineOption relayOpt("relay", "Internal: run the throttling relay to this port.", "PORT");
+    const QCommandLineOption curlMbOpt("curl-mb", "MiB of each file that curl sends (default: all).", "N", "0");
+    const QCommandLineOption mbitOpt("mbit", "Rate of devsite's throttled upload port in Mbit/s (0: no throttled run).",
+                                     "N", "100");
+    const QCommandLineOption throttledMbOpt("throttled-mb", "MiB of each file sent through the throttled port.", "N",
+                                            "64");
+    const QCommandLineOption noSinkOpt("no-sink", "Skip the runs against the sink.");
     const QCommandLineOption sinkOpt("sink", "Internal: run the sink upload service.");
     const QCommandLineOption helperFileOpt("helper-port-file", "Internal: where a helper writes its port.", "FILE");
-    parser.addOptions({ sizeOpt, parallelOpt, noCurlOpt, mbitOpt, relayOpt, sinkOpt, helperFileOpt });
+    parser.addOptions(
+        { sizeOpt, parallelOpt, noCurlOpt, curlMbOpt, mbitOpt, throttledMbOpt, noSinkOpt, sinkOpt, helperFileOpt });
     parser.addHelpOption();
     parser.process(app);
-    if (parser.isSet(relayOpt))
-        return runRelay(quint16(parser.value(relayOpt).toUInt()), parser.value(mbitOpt).toDouble(),
-                        parser.value(helperFileOpt));
     if (parser.isSet(sinkOpt))
         return runSink(parser.value(helperFileOpt));
     const double mbit = parser.value(mbitOpt).toDouble();
     const qint64 size = parser.value(sizeOpt).toLongLong() * PIECE;
     const int parallel = qBound(1, parser.value(parallelOpt).toInt(), 5);
+    const qint64 curlBytes
+        = parser.value(curlMbOpt).toLongLong() > 0 ? qMin(size, parser.value(curlMbOpt).toLongLong() * PIECE) : size;
 
     DevsiteFixture site;
     if (!site.start()) {
@@ -554,7 +472,7 @@ int main(int argc, char* argv[])
     if (!parser.isSet(noCurlOpt)) {
         // Other ids, so that the site stores these under other names.
         const Result c1 = measure(
-            size, true, [&]() { return uploadThroughCurl({ jobFor(files[0], 100000) }); }, &ok);
+            curlBytes, true, [&]() { return uploadThroughCurl({ jobFor(files[0], 100000) }, curlBytes); }, &ok);
         if (!ok)
             return 1;
         printResult("curl, 1 file", c1);
@@ -562,98 +480,111 @@ int main(int argc, char* argv[])
         for (int i = 1; i <= parallel; ++i)
             curlMany << jobFor(files[i], 100000 + i);
         const Result c5 = measure(
-            size * parallel, true, [&]() { return uploadThroughCurl(curlMany); }, &ok);
+            curlBytes * parallel, true, [&]() { return uploadThroughCurl(curlMany, curlBytes); }, &ok);
         if (!ok)
             return 1;
         printResult(qPrintable(QString("curl, %1 files at once").arg(parallel)), c5);
-        printf("engine/curl: 1 file wall %.2f cpu %.2f; %d files wall %.2f cpu %.2f\n", one.wall / c1.wall,
-               one.cpu / c1.cpu, parallel, five.wall / c5.wall, five.cpu / c5.cpu);
+        printRatio("engine/curl, 1 file", one, c1);
+        printRatio(qPrintable(QString("engine/curl, %1 files").arg(parallel)), five, c5);
     }
 
     const QByteArray direct = qgetenv("VANTREL_UPLOAD_URL");
     QTemporaryDir helperDir;
-    const qint64 slowSize = qMin<qint64>(size, 64 * PIECE);
-    const BenchFile slow = makeFile(data.path(), 99, slowSize);
-    const double link = mbit * 1e6 / 8 / 1e6; // MB/s
-
-    // One file through a link of `mbit` to `port`; at most 64 MiB, so it takes seconds.
-    auto throttled = [&](quint16 port, const QString& to, int idBase) {
-        QProcess relay;
-        const quint16 relayPort
-            = startHelper(relay, { "--relay", QString::number(port), "--mbit", QString::number(mbit) },
-                          helperDir.path() + QString("/relay%1").arg(idBase));
-        if (!relayPort) {
-            fprintf(stderr, "relay did not start\n");
-            return false;
+    if (mbit > 0) {
+        // A second devsite whose upload port reads at most `mbit`, shared by all connections.
+        DevsiteFixture slowSite;
+        if (!slowSite.start(QString(), { "--throttle-mbit", QString::number(mbit) })) {
+            fprintf(stderr, "throttled devsite did not start\n");
+            return 1;
         }
-        pointUploadsAt(relayPort);
-        if (port != site.uploadPort()) {
-            // What the relay passes when the bytes come in one unbroken stream: the link's real ceiling here.
-            const double stream = streamThrough(relayPort, slowSize);
-            printf("one unbroken %lld MiB stream through the relay: %.2f MB/s (%.1f %% of %.2f MB/s)\n",
-                   slowSize / PIECE, stream, 100.0 * stream / link, link);
-        }
+        pointUploadsAt(quint16(slowSite.uploadPort()));
+        const qint64 slowSize = qMin<qint64>(size, parser.value(throttledMbOpt).toLongLong() * PIECE);
+        QList<BenchFile> slow;
+        for (int i = 0; i <= parallel; ++i)
+            slow << makeFile(data.path(), 90 + i, slowSize);
+        const double link = mbit * 1e6 / 8 / 1e6; // MB/s
+        auto share = [&](const Result& r) { return 100.0 * double(r.bytes) / 1e6 / r.wall / link; };
         MyUploadManager::instance()->createWorkers();
-        const Result e = measure(
-            slowSize, false, [&]() { return uploadThroughEngine({ jobFor(slow, idBase) }); }, &ok);
-        MyUploadManager::instance()->stopAll();
-        if (!ok)
-            return false;
-        printResult(qPrintable(QString("engine, 1 file, %1 Mbit/s, %2").arg(mbit).arg(to)), e);
-        printf("  %.1f %% of the link (%.2f MB/s)\n", 100.0 * double(e.bytes) / 1e6 / e.wall / link, link);
-        if (!parser.isSet(noCurlOpt)) {
-            const Result c = measure(
-                slowSize, true, [&]() { return uploadThroughCurl({ jobFor(slow, idBase + 1) }); }, &ok);
-            if (!ok)
-                return false;
-            printResult(qPrintable(QString("curl, 1 file, %1 Mbit/s, %2").arg(mbit).arg(to)), c);
-            printf("  %.1f %% of the link; engine/curl wall %.2f cpu %.2f\n",
-                   100.0 * double(c.bytes) / 1e6 / c.wall / link, e.wall / c.wall, e.cpu / c.cpu);
-        }
-        relay.kill();
-        relay.waitForFinished();
-        return true;
-    };
-    if (mbit > 0 && !throttled(site.uploadPort(), "devsite", 200000))
-        return 1;
-
-    // The client's own share: the same runs against a service that costs nothing.
-    QProcess sinkProcess;
-    const quint16 sinkPort = startHelper(sinkProcess, { "--sink" }, helperDir.path() + "/sink");
-    if (!sinkPort) {
-        fprintf(stderr, "sink did not start\n");
-        return 1;
-    }
-    pointUploadsAt(sinkPort);
-    MyUploadManager::instance()->createWorkers();
-    const Result s1 = measure(
-        size, false, [&]() { return uploadThroughEngine({ jobFor(files[0], 300000) }); }, &ok);
-    if (!ok)
-        return 1;
-    printResult("engine, 1 file, sink", s1);
-    QList<UploadFile> sinkMany;
-    for (int i = 1; i <= parallel; ++i)
-        sinkMany << jobFor(files[i], 300000 + i);
-    const Result s5 = measure(
-        size * parallel, false, [&]() { return uploadThroughEngine(sinkMany); }, &ok);
-    if (!ok)
-        return 1;
-    printResult(qPrintable(QString("engine, %1 files at once, sink").arg(parallel)), s5);
-    MyUploadManager::instance()->stopAll();
-    if (!parser.isSet(noCurlOpt)) {
-        const Result c = measure(
-            size, true, [&]() { return uploadThroughCurl({ jobFor(files[0], 300100) }); }, &ok);
+        const Result e1 = measure(
+            slowSize, false, [&]() { return uploadThroughEngine({ jobFor(slow[0], 200000) }); }, &ok);
         if (!ok)
             return 1;
-        printResult("curl, 1 file, sink", c);
-        printf("engine/curl against the sink: wall %.2f cpu %.2f\n", s1.wall / c.wall, s1.cpu / c.cpu);
+        printResult(qPrintable(QString("engine, 1 file, %1 Mbit/s").arg(mbit)), e1);
+        printf("  %.1f %% of the link (%.2f MB/s)\n", share(e1), link);
+        QList<UploadFile> slowMany;
+        for (int i = 1; i <= parallel; ++i)
+            slowMany << jobFor(slow[i], 200000 + i);
+        const Result e5 = measure(
+            slowSize * parallel, false, [&]() { return uploadThroughEngine(slowMany); }, &ok);
+        if (!ok)
+            return 1;
+        printResult(qPrintable(QString("engine, %1 files at once, %2 Mbit/s").arg(parallel).arg(mbit)), e5);
+        printf("  %.1f %% of the link\n", share(e5));
+        MyUploadManager::instance()->stopAll();
+        if (!parser.isSet(noCurlOpt)) {
+            const Result c1 = measure(
+                slowSize, true, [&]() { return uploadThroughCurl({ jobFor(slow[0], 200100) }, slowSize); }, &ok);
+            if (!ok)
+                return 1;
+            printResult(qPrintable(QString("curl, 1 file, %1 Mbit/s").arg(mbit)), c1);
+            printf("  %.1f %% of the link\n", share(c1));
+            QList<UploadFile> curlMany;
+            for (int i = 1; i <= parallel; ++i)
+                curlMany << jobFor(slow[i], 200100 + i);
+            const Result c5 = measure(
+                slowSize * parallel, true, [&]() { return uploadThroughCurl(curlMany, slowSize); }, &ok);
+            if (!ok)
+                return 1;
+            printResult(qPrintable(QString("curl, %1 files at once, %2 Mbit/s").arg(parallel).arg(mbit)), c5);
+            printf("  %.1f %% of the link\n", share(c5));
+            printRatio("engine/curl, 1 file, throttled", e1, c1);
+            printRatio(qPrintable(QString("engine/curl, %1 files, throttled").arg(parallel)), e5, c5);
+        }
+        for (const BenchFile& f : slow)
+            QFile::remove(f.path);
     }
-    if (mbit > 0 && !throttled(sinkPort, "sink", 300200))
-        return 1;
-    sinkProcess.kill();
-    sinkProcess.waitForFinished();
-    qputenv("VANTREL_UPLOAD_URL", direct);
-    Endpoints::reload();
+    if (parser.isSet(noSinkOpt)) {
+        qputenv("VANTREL_UPLOAD_URL", direct);
+        Endpoints::reload();
+    }
+
+    // The client's own share: the same runs against a service that costs nothing.
+    if (!parser.isSet(noSinkOpt)) {
+        QProcess sinkProcess;
+        const quint16 sinkPort = startHelper(sinkProcess, { "--sink" }, helperDir.path() + "/sink");
+        if (!sinkPort) {
+            fprintf(stderr, "sink did not start\n");
+            return 1;
+        }
+        pointUploadsAt(sinkPort);
+        MyUploadManager::instance()->createWorkers();
+        const Result s1 = measure(
+            size, false, [&]() { return uploadThroughEngine({ jobFor(files[0], 300000) }); }, &ok);
+        if (!ok)
+            return 1;
+        printResult("engine, 1 file, sink", s1);
+        QList<UploadFile> sinkMany;
+        for (int i = 1; i <= parallel; ++i)
+            sinkMany << jobFor(files[i], 300000 + i);
+        const Result s5 = measure(
+            size * parallel, false, [&]() { return uploadThroughEngine(sinkMany); }, &ok);
+        if (!ok)
+            return 1;
+        printResult(qPrintable(QString("engine, %1 files at once, sink").arg(parallel)), s5);
+        MyUploadManager::instance()->stopAll();
+        if (!parser.isSet(noCurlOpt)) {
+            const Result c = measure(
+                size, true, [&]() { return uploadThroughCurl({ jobFor(files[0], 300100) }, size); }, &ok);
+            if (!ok)
+                return 1;
+            printResult("curl, 1 file, sink", c);
+            printRatio("engine/curl against the sink", s1, c);
+        }
+        sinkProcess.kill();
+        sinkProcess.waitForFinished();
+        qputenv("VANTREL_UPLOAD_URL", direct);
+        Endpoints::reload();
+    }
 
     // Fingerprint of the same (cached) file, twice each, best of two.
     Result ours, theirs;
