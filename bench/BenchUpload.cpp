@@ -10,6 +10,7 @@
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "support/DevsiteFixture.h"
+#include "support/TestFiles.h"
 #include "upload/MyUploadManager.h"
 #include "upload/MyUploadThread.h"
 
@@ -78,34 +79,15 @@ void resetPeak()
         f.write("5");
 }
 
-struct BenchFile
+struct BenchFile : TestFile
 {
-    QString path;
-    QString name;
-    QString md5;
-    qint64 size = 0;
     int id = 0;
 };
 
 BenchFile makeFile(const QString& dir, int index, qint64 size)
 {
     BenchFile f;
-    f.name = QString("bench%1.mp4").arg(index);
-    f.path = dir + "/" + f.name;
-    f.size = size;
-    QFile out(f.path);
-    out.open(QIODevice::WriteOnly);
-    QRandomGenerator gen(quint32(1000 + index));
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    QByteArray block(int(PIECE), Qt::Uninitialized);
-    for (qint64 left = size; left > 0;) {
-        const int n = int(qMin<qint64>(left, block.size()));
-        gen.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
-        out.write(block.constData(), n);
-        hash.addData(block.constData(), n);
-        left -= n;
-    }
-    f.md5 = QString::fromLatin1(hash.result().toHex());
+    static_cast<TestFile&>(f) = makeTestFile(dir, QString("bench%1.mp4").arg(index), size, quint32(1000 + index));
     return f;
 }
 
