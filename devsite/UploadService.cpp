@@ -157,12 +157,10 @@ std::map<QString, std::shared_ptr<RunningMd5>> running;
 std::shared_ptr<RunningMd5> runningMd5(const QString& saveAs, bool fresh)
 {
     std::lock_guard<std::mutex> lock(runningMutex);
-    auto& r = running[saveAs];
-    if (fresh || !r)
-        r = fresh ? std::make_shared<RunningMd5>() : nullptr;
-    if (!r)
-        running.erase(saveAs);
-    return r;
+    if (fresh)
+        return running[saveAs] = std::make_shared<RunningMd5>();
+    const auto found = running.find(saveAs);
+    return found == running.end() ? nullptr : found->second;
 }
 
 void forgetRunningMd5(const QString& saveAs)
