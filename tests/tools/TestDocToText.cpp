@@ -1,4 +1,5 @@
 #include "support/TestPaths.h"
+#include "support/ToolProcess.h"
 #include "tools/OleBuilder.h"
 
 #include <QDir>
@@ -15,28 +16,11 @@ using Files = QMap<QString, QByteArray>;
 
 constexpr int kTextLimit = 64 * 1024 * 1024;
 
-struct Converted
-{
-    int exitCode = -1;
-    QByteArray out;
-};
+using Converted = ProcessResult;
 
 Converted convert(const QStringList& args)
 {
-    QProcess process;
-    process.start(testBinDir() + "/doctotext/doctotext", args);
-    process.waitForFinished(180000);
-    Converted result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    return result;
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    return runProcess(testBinDir() + "/doctotext/doctotext", args, 180000);
 }
 
 QString sevenZip()

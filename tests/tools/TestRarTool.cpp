@@ -1,4 +1,5 @@
 #include "support/TestPaths.h"
+#include "support/ToolProcess.h"
 #include "tools/RarBuilder.h"
 
 #include <QDir>
@@ -13,28 +14,11 @@ namespace {
 
 const QByteArray kDone = QByteArray("全部完成\r\n");
 
-struct RarRun
-{
-    int exitCode = -1;
-    QByteArray out;
-};
+using RarRun = ProcessResult;
 
 RarRun runRar(const QStringList& args)
 {
-    QProcess process;
-    process.start(testBinDir() + "/7zip/Rar", args);
-    process.waitForFinished(120000);
-    RarRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    return run;
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    return runProcess(testBinDir() + "/7zip/Rar", args);
 }
 
 QByteArray readFile(const QString& path)

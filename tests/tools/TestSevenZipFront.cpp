@@ -1,6 +1,7 @@
 #include "intake/ArchiveEntry.h"
 #include "net/MyDAO.h"
 #include "support/TestPaths.h"
+#include "support/ToolProcess.h"
 #include "tools/RarBuilder.h"
 
 #include <QDir>
@@ -17,12 +18,7 @@ namespace {
 
 const char* const kSeparator = "------------------- ----- ------------ ------------  ------------------------";
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProcessResult;
 
 QString frontPath()
 {
@@ -34,27 +30,11 @@ QString frontPath()
 Run runProgram(const QString& program, const QStringList& args, const QString& path = QString(),
                const QByteArray& input = QByteArray())
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TZ", "UTC");
     if (!path.isNull())
         env.insert("PATH", path);
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.waitForStarted();
-    if (!input.isEmpty()) {
-        process.write(input);
-        process.closeWriteChannel();
-    }
-    process.waitForFinished(120000);
-    Run run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit && process.state() == QProcess::NotRunning
-        ? process.exitCode()
-        : -1;
-    process.kill();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return runProcess(program, args, 120000, env, input);
 }
 
 Run runFront(const QStringList& args, const QString& path = QString(), const QByteArray& input = QByteArray())
@@ -62,12 +42,6 @@ Run runFront(const QStringList& args, const QString& path = QString(), const QBy
     return runProgram(frontPath(), args, path, input);
 }
 
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
 // The value after "<key>:" on its own line, as the client reads it; -1 when missing.
 qint64 countLine(const QByteArray& out, const QByteArray& key)

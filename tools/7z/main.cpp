@@ -8,6 +8,7 @@
 // every RAR archive as damaged. Every other command line goes unchanged to the system's 7-Zip
 // (7zz, else 7z, on PATH), which replaces this process.
 
+#include "EntryText.h"
 #include "RarIndex.h"
 
 #include <archive.h>
@@ -47,16 +48,6 @@ void say(const std::string& line)
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
-// Names come from the archive: a control character could break a line or fake a separator.
-std::string printable(const char* text)
-{
-    std::string out = text ? text : "";
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    }
-    return out;
-}
 
 std::string rightAligned(uint64_t value, size_t width)
 {

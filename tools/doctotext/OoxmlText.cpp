@@ -189,7 +189,7 @@ QStringList OoxmlPackage::orderedParts(const QString& mainPart, const QString& l
     if (!ordered.isEmpty())
         return ordered;
 
-    // No usable list: take the parts by their number.
+    // No usable list: take the slide entries in the order of their numbers.
     for (auto it = parts.constBegin(); it != parts.constEnd(); ++it) {
         if (it.key().startsWith(folderPrefix))
             ordered.append(it.key());

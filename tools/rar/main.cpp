@@ -5,6 +5,7 @@
 // extracts <archive> into <folder>/<archive name without extension>/. Progress goes to standard
 // output one line per entry; only a complete, clean extraction ends the output with "全部完成\r\n".
 
+#include "EntryText.h"
 #include "RarIndex.h"
 
 #include <archive.h>
@@ -39,16 +40,6 @@ void say(const std::string& line)
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
-// Entry names come from the archive: never let one break a line or fake the closing marker.
-std::string printable(const char* text)
-{
-    std::string out = text ? text : "";
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    }
-    return out;
-}
 
 std::string lower(std::string s)
 {
