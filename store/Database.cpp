@@ -107,6 +107,35 @@ AssetTypeItem typeFromRecord(const QSqlQuery& query)
     return item;
 }
 
+// The metadata and file columns of an asset row. The pending list reads the textbook version
+// and the region name too: a restored row is submitted with them after its upload.
+void readAssetColumns(const QSqlQuery& query, AssetFormData& form)
+{
+    form.subject = query.value("subject").toString();
+    form.flag = query.value("flag").toInt();
+    form.xueduanid = query.value("xueduanid").toInt();
+    form.created_time = query.value("created_time").toLongLong();
+    form.chid = query.value("chid").toInt();
+    form.catid = query.value("catid").toInt();
+    form.versionid = query.value("versionid").toInt();
+    form.bookversionid = query.value("bookversionid").toInt();
+    form.catname_path = query.value("catname_path").toString();
+    form.catpath = query.value("catpath").toString();
+    form.copyrighttype = query.value("copyrighttype").toInt();
+    form.fitprovince = query.value("fitprovince").toInt();
+    form.fitcity = query.value("fitcity").toInt();
+    form.fitdist = query.value("fitdist").toInt();
+    form.fitname = query.value("fitname").toString();
+    form.stars = query.value("stars").toInt();
+    form.file_name = query.value("file_name").toString();
+    form.file_dir = query.value("file_dir").toString();
+    form.file_path = buildFilePath(form.file_dir, form.file_name);
+    form.file_icon = query.value("file_icon").toString();
+    form.file_md5 = query.value("file_md5").toString();
+    form.file_size = query.value("file_size").toLongLong();
+    form.file_text = query.value("file_text").toString();
+}
+
 // Runs the pending-list queries on `db`, which must belong to the calling thread.
 QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
 {
@@ -129,30 +158,10 @@ QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
     while (query.next()) {
         AssetFormData form;
         form.id = query.value("id").toInt();
-        form.subject = query.value("subject").toString();
-        form.xueduanid = query.value("xueduanid").toInt();
-        form.chid = query.value("chid").toInt();
-        form.copyrighttype = query.value("copyrighttype").toInt();
-        form.catid = query.value("catid").toInt();
-        form.catname_path = query.value("catname_path").toString();
-        form.catpath = query.value("catpath").toString();
-        form.flag = query.value("flag").toInt();
-        form.stars = query.value("stars").toInt();
-        form.fitprovince = query.value("fitprovince").toInt();
-        form.fitcity = query.value("fitcity").toInt();
-        form.fitdist = query.value("fitdist").toInt();
-        form.created_time = query.value("created_time").toLongLong();
-        form.file_name = query.value("file_name").toString();
-        form.file_dir = query.value("file_dir").toString();
-        form.file_path = buildFilePath(form.file_dir, form.file_name);
-        form.file_icon = query.value("file_icon").toString();
-        form.file_size = query.value("file_size").toLongLong();
-        form.file_md5 = query.value("file_md5").toString();
-        form.file_text = query.value("file_text").toString();
+        readAssetColumns(query, form);
         form.file_size_loaded = query.value("file_size_loaded").toLongLong();
         form.is_filling = query.value("is_filling").toInt() != 0;
         form.is_uploaded = query.value("is_uploaded").toInt() != 0;
-        form.versionid = query.value("versionid").toInt();
         form.types = typesOf.value(form.id);
         list.append(form);
     }
@@ -517,29 +526,7 @@ bool MyDAO::loadAsset(int id, AssetFormData& form)
     if (!query.exec() || !query.next())
         return false;
     form.id = id;
-    form.subject = query.value("subject").toString();
-    form.flag = query.value("flag").toInt();
-    form.xueduanid = query.value("xueduanid").toInt();
-    form.created_time = query.value("created_time").toLongLong();
-    form.chid = query.value("chid").toInt();
-    form.catid = query.value("catid").toInt();
-    form.versionid = query.value("versionid").toInt();
-    form.bookversionid = query.value("bookversionid").toInt();
-    form.catname_path = query.value("catname_path").toString();
-    form.catpath = query.value("catpath").toString();
-    form.copyrighttype = query.value("copyrighttype").toInt();
-    form.fitprovince = query.value("fitprovince").toInt();
-    form.fitcity = query.value("fitcity").toInt();
-    form.fitdist = query.value("fitdist").toInt();
-    form.fitname = query.value("fitname").toString();
-    form.stars = query.value("stars").toInt();
-    form.file_name = query.value("file_name").toString();
-    form.file_dir = query.value("file_dir").toString();
-    form.file_path = buildFilePath(form.file_dir, form.file_name);
-    form.file_icon = query.value("file_icon").toString();
-    form.file_md5 = query.value("file_md5").toString();
-    form.file_size = query.value("file_size").toLongLong();
-    form.file_text = query.value("file_text").toString();
+    readAssetColumns(query, form);
 
     QSqlQuery types(db);
     types.prepare("SELECT * FROM asset_types WHERE asset_id=:id");

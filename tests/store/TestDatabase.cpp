@@ -416,7 +416,9 @@ private slots:
             return insertRow("assets", columns);
         };
         const int oldCopy = row({ { "file_md5", "aaa" }, { "subject", "旧" } });
-        const int second = row({ { "file_md5", "bbb" }, { "subject", "乙" }, { "file_size_loaded", THREE_GIB } });
+        // A restored row is submitted after its upload: it must keep its textbook version and region.
+        const int second = row({ { "file_md5", "bbb" }, { "subject", "乙" }, { "file_size_loaded", THREE_GIB },
+                                 { "bookversionid", 12 }, { "fitname", "浙江 杭州" } });
         const int newCopy = row({ { "file_md5", "aaa" }, { "subject", "新" } });
         row({ { "file_md5", "ccc" }, { "deleted_time", NOW } });
         row({ { "file_md5", "ddd" }, { "uid", 8 } });
@@ -455,6 +457,8 @@ private slots:
         QVERIFY(list[0].is_filling);
         QCOMPARE(list[1].id, second);
         QCOMPARE(list[1].file_size_loaded, THREE_GIB);
+        QCOMPARE(list[1].bookversionid, 12);
+        QCOMPARE(list[1].fitname, QString("浙江 杭州"));
         QCOMPARE(list[1].types.size(), 2);
         QCOMPARE(sent.count(), 1);
         const auto signalled = sent.first().at(0).value<QList<AssetFormData>>();
