@@ -4,13 +4,27 @@
 
 #include <QApplication>
 
-// The box has one fixed title ("提示"); the engine's title is not shown.
-void MsgBoxNotifier::alert(const QString& text, const QString&)
+namespace {
+
+int show(const QString& text, const QString& title, bool withCancel)
 {
-    MyMsgBox::alert(text, QApplication::activeWindow());
+    MyMsgBox box(QApplication::activeWindow());
+    box.setText(text);
+    if (!title.isEmpty())
+        box.setTitle(title);
+    box.setCancelVisible(withCancel);
+    return box.exec();
 }
 
-int MsgBoxNotifier::confirm(const QString& text, const QString&)
+} // namespace
+
+// The engine's titles ("网络异常", "1 error: " …) tell the user what kind of trouble it is.
+void MsgBoxNotifier::alert(const QString& text, const QString& title)
 {
-    return MyMsgBox::confirm(text, QApplication::activeWindow()) == 1 ? 1 : 0;
+    show(text, title, false);
+}
+
+int MsgBoxNotifier::confirm(const QString& text, const QString& title)
+{
+    return show(text, title, true) == 1 ? 1 : 0;
 }

@@ -132,6 +132,16 @@ bool MyMsgBox::hasCancel() const
     return !cancelBtn->isHidden();
 }
 
+void MyMsgBox::setTitle(const QString& title)
+{
+    titleLabel->setText(title);
+}
+
+QString MyMsgBox::title() const
+{
+    return titleLabel->text();
+}
+
 int MyMsgBox::alert(const QString& text, QWidget* parent)
 {
     MyMsgBox box(parent);
@@ -151,7 +161,7 @@ int MyMsgBox::exec()
 {
     Seam& s = seam();
     const int index = s.shown.size();
-    s.shown.append({ text(), html, hasCancel(), -1 });
+    s.shown.append({ text(), title(), html, hasCancel(), -1 });
 
     QPointer<MyMsgBox> self(this);
     QPushButton* toPress = nullptr;

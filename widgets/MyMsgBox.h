@@ -23,6 +23,9 @@ public:
     static int confirm(const QString& text, QWidget* parent = nullptr, bool html = false);
 
     void setText(const QString& text, bool html = false);
+    // The title row reads "提示" unless the caller names the box otherwise.
+    void setTitle(const QString& title);
+    QString title() const;
     void setCancelVisible(bool visible);
 
     QString text() const;
@@ -47,6 +50,7 @@ public:
     struct Shown
     {
         QString text;
+        QString title;
         bool html = false;
         bool hasCancel = false;
         int result = -1;
