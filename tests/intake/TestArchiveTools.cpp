@@ -22,39 +22,34 @@ struct Answer
     QStringList warnings;
 };
 
-Answer readArchiveAndWait(const QString& path)
+// Starts one archive operation and collects its answer and the warnings it announced;
+// with `watchForSecond`, waits a little longer so that a wrong second answer would show.
+Answer answerOf(const std::function<void(TEXT_OK_CALLBACK)>& start, bool watchForSecond)
 {
     Answer a;
-    MyDAO* dao = MyDAO::instance();
-    QSignalSpy spy(dao, &MyDAO::s_archive_warning);
-    dao->readArchive(path, [&a](QString text, bool ok) {
+    QSignalSpy spy(MyDAO::instance(), &MyDAO::s_archive_warning);
+    start([&a](QString text, bool ok) {
         a.text = text;
         a.ok = ok;
         ++a.count;
     });
     if (!QTest::qWaitFor([&a]() { return a.count > 0; }, 120000))
         return a;
-    QTest::qWait(50); // a second, wrong answer would arrive here
+    if (watchForSecond)
+        QTest::qWait(50);
     for (const auto& args : spy)
         a.warnings.append(args.at(0).toString());
     return a;
 }
 
+Answer readArchiveAndWait(const QString& path)
+{
+    return answerOf([&](TEXT_OK_CALLBACK cb) { MyDAO::instance()->readArchive(path, cb); }, true);
+}
+
 Answer repackAndWait(const QString& path)
 {
-    Answer a;
-    MyDAO* dao = MyDAO::instance();
-    QSignalSpy spy(dao, &MyDAO::s_archive_warning);
-    dao->repackArchive(path, [&a](QString text, bool ok) {
-        a.text = text;
-        a.ok = ok;
-        ++a.count;
-    });
-    if (!QTest::qWaitFor([&a]() { return a.count > 0; }, 120000))
-        return a;
-    for (const auto& args : spy)
-        a.warnings.append(args.at(0).toString());
-    return a;
+    return answerOf([&](TEXT_OK_CALLBACK cb) { MyDAO::instance()->repackArchive(path, cb); }, false);
 }
 
 QStringList tmpSubfolders()

@@ -309,18 +309,26 @@ void sayErrors(const Walk& walk)
     say("Archives with Errors: 1");
 }
 
+// An encrypted or damaged archive: says so as 7-Zip would and tells the caller to stop.
+bool refused(const Walk& walk)
+{
+    if (walk.outcome == Outcome::Encrypted) {
+        sayPasswordPrompt();
+        return true;
+    }
+    if (walk.outcome == Outcome::Damaged) {
+        sayErrors(walk);
+        return true;
+    }
+    return false;
+}
+
 int testRar(const std::string& path)
 {
     sayArchiveHeading("Testing", path);
     const Walk walk = walkRar(path, true);
-    if (walk.outcome == Outcome::Encrypted) {
-        sayPasswordPrompt();
+    if (refused(walk))
         return kExitFatal;
-    }
-    if (walk.outcome == Outcome::Damaged) {
-        sayErrors(walk);
-        return kExitFatal;
-    }
     sayArchiveProperties(path);
     uint64_t folders = 0, files = 0, size = 0;
     for (const Listed& e : walk.entries) {
@@ -346,14 +354,8 @@ int listRar(const std::string& path)
     sayArchiveHeading("Listing", path);
     say("");
     const Walk walk = walkRar(path, false);
-    if (walk.outcome == Outcome::Encrypted) {
-        sayPasswordPrompt();
+    if (refused(walk))
         return kExitFatal;
-    }
-    if (walk.outcome == Outcome::Damaged) {
-        sayErrors(walk);
-        return kExitFatal;
-    }
     sayArchiveProperties(path);
     say("");
     say("   Date      Time    Attr         Size   Compressed  Name");
