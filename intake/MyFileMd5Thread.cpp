@@ -35,11 +35,12 @@ private:
 
 } // namespace
 
-MyFileMd5Thread::MyFileMd5Thread(const QString& filePath, QObject* parent)
+MyFileMd5Thread::MyFileMd5Thread(const QString& filePath, QObject* parent, bool startNow)
     : QThread(parent)
     , path(filePath)
 {
-    start();
+    if (startNow)
+        start();
 }
 
 void MyFileMd5Thread::run()
@@ -83,7 +84,7 @@ QString MyFileMd5Thread::md5OfDevice(QIODevice* device, qint64 size)
 
 void MyDAO::fileMd5(QString filePath, std::function<void(QString)> callback)
 {
-    auto* thread = new MyFileMd5Thread(filePath);
+    auto* thread = new MyFileMd5Thread(filePath, nullptr, false);
     connect(thread, &MyFileMd5Thread::s_md5, this, [thread, callback](QString md5) {
         if (callback)
             callback(md5);
@@ -91,4 +92,5 @@ void MyDAO::fileMd5(QString filePath, std::function<void(QString)> callback)
         thread->wait();
         thread->deleteLater();
     });
+    thread->start();
 }

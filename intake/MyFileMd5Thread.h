@@ -11,8 +11,9 @@ class MyFileMd5Thread : public QThread
     Q_OBJECT
 
 public:
-    // Starts the thread at once.
-    explicit MyFileMd5Thread(const QString& filePath, QObject* parent = nullptr);
+    // Starts the thread at once unless `startNow` is false (a caller that still has to connect
+    // to s_md5 starts it itself, or a fast run could emit before anyone listens).
+    explicit MyFileMd5Thread(const QString& filePath, QObject* parent = nullptr, bool startNow = true);
 
     // Lower-case hex MD5 of a file, or empty when it cannot be opened or read completely.
     static QString md5OfFile(const QString& filePath);

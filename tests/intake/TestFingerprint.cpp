@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 
 namespace {
 
@@ -60,6 +61,7 @@ private slots:
     void readPattern();
     void readErrorGivesNoDigest();
     void deliveredOnGuiThread();
+    void fastRunsAllDeliver();
 };
 
 void TestFingerprint::fileDigest_data()
@@ -149,6 +151,37 @@ void TestFingerprint::deliveredOnGuiThread()
     // Exactly one answer each.
     QTest::qWait(200);
     QCOMPARE(results.size(), 2);
+}
+
+void TestFingerprint::fastRunsAllDeliver()
+{
+    // A missing or tiny file finishes almost at once; no result may slip past its connection.
+    QTemporaryDir dir;
+    const QString tiny = dir.filePath("one.bin");
+    QFile f(tiny);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x", 1);
+    f.close();
+    // Busy threads make it likely that the requester loses the CPU right after a start.
+    std::atomic<bool> spin { true };
+    QList<QThread*> spinners;
+    for (int i = 0; i < 2 * QThread::idealThreadCount(); ++i) {
+        spinners << QThread::create([&spin] {
+            while (spin)
+                ;
+        });
+        spinners.last()->start();
+    }
+    const int runs = 1000;
+    int delivered = 0;
+    for (int i = 0; i < runs; ++i)
+        MyDAO::instance()->fileMd5(i % 2 ? tiny : dir.filePath("missing.bin"), [&](QString) { ++delivered; });
+    spin = false;
+    for (QThread* t : spinners) {
+        t->wait();
+        delete t;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(delivered, runs, 60000);
 }
 
 QTEST_GUILESS_MAIN(TestFingerprint)
