@@ -603,17 +603,13 @@ void MyDAO::updateUploadProgress(const UploadFile& job, const QString& rate)
     }
 
     if (!rate.isEmpty()) {
-        const bool confirmed = job.file_status == 3 || job.file_status == 6;
+        // A report with a rate follows a piece the service answered; the job's byte count is
+        // what the service holds, also when the row was paused meanwhile (status 1), so it is
+        // always the resume point.
         QSqlQuery query(mainConnection());
-        if (confirmed) {
-            query.prepare("UPDATE assets SET file_size_loaded=:file_size_loaded, is_uploaded=:is_uploaded, "
-                          "updated_time=:updated_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
-            query.bindValue(":file_size_loaded", job.file_size_loaded);
-        } else {
-            // Other reports carry no confirmed byte count: the stored resume point stays.
-            query.prepare("UPDATE assets SET is_uploaded=:is_uploaded, updated_time=:updated_time WHERE id=:id AND "
-                          "file_md5=:file_md5 AND uid=:uid");
-        }
+        query.prepare("UPDATE assets SET file_size_loaded=:file_size_loaded, is_uploaded=:is_uploaded, "
+                      "updated_time=:updated_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
+        query.bindValue(":file_size_loaded", job.file_size_loaded);
         query.bindValue(":is_uploaded", job.file_status == 6 ? 1 : 0);
         query.bindValue(":updated_time", Clock::nowSecs());
         query.bindValue(":id", job.file_id);
@@ -621,7 +617,10 @@ void MyDAO::updateUploadProgress(const UploadFile& job, const QString& rate)
         query.bindValue(":uid", uid);
         if (!query.exec()) {
             writeLog(QString("%1 上传进度更新失败").arg(job.file_md5));
-            return;
+            // The file is whole on the server: its submission must not wait for a row that
+            // cannot be written (the row resumes from its old point at worst).
+            if (job.file_status != 6)
+                return;
         }
     }
 
