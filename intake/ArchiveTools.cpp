@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -118,10 +119,27 @@ const char* const kExtractFailed
     = "压缩文件解析失败(err:x001)，可能原因：\r\n文件目录太深或目录名文件名过长，解析失败\r\n试试精简一下\r\n"
       "其他未知错误，请联系客服。";
 const char* const kRepackFailed = "压缩文件解析失败(err:x002)，\r\b请重新压缩后上传，\r\n";
+const char* const kHoldsLinks = "压缩文件含有链接(快捷方式)，无法上传(err:x003)，\r\n请去掉链接后重新压缩上传";
+
+// Whether anything extracted is a link (or a device, pipe or socket): packing it could read a
+// file outside the archive, such as the author's private keys. Junctions count as links.
+bool holdsLinks(const QString& dir)
+{
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isSymbolicLink() || info.isJunction() || (!info.isDir() && !info.isFile()))
+            return true;
+    }
+    return false;
+}
 
 void packExtracted(MyDAO* dao, const QString& workDir, const QString& zipPath, TEXT_OK_CALLBACK callback)
 {
-    const QStringList args { "a", "-tzip", "-sdel", zipPath, workDir + "/*", "-r" };
+    // -snl: a link is never followed, whichever 7-Zip is found (some follow links by default).
+    const QStringList args { "a", "-tzip", "-sdel", "-snl", zipPath, workDir + "/*", "-r" };
     ToolRun::start(sevenZipProgram(), args, sevenZipTimeoutMs(),
                    [dao, workDir, zipPath, callback](const QByteArray& output, bool ok) {
                        QDir(workDir).removeRecursively();
@@ -143,7 +161,8 @@ QString freeZipName(const QString& dir, const QString& baseName)
     const QStringList names
         = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
-        if (!name.startsWith(baseName) || !name.endsWith(".zip"))
+        // Base name and ".zip" may not overlap: a folder "x.zip" must not count the entry "x.zip".
+        if (name.size() < baseName.size() + 4 || !name.startsWith(baseName) || !name.endsWith(".zip"))
             continue;
         // The base name is compared as text; only the "(n)" between it and ".zip" is parsed.
         const QString middle = name.mid(baseName.size(), name.size() - baseName.size() - 4);
@@ -249,6 +268,13 @@ void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback)
                            QDir(workDir).removeRecursively();
                            writeLog(QString::fromUtf8("压缩包解压失败：%1").arg(workDir));
                            emit dao->s_archive_warning(QString::fromUtf8(kExtractFailed));
+                           callback(QString::fromUtf8("解压失败"), false);
+                           return;
+                       }
+                       if (holdsLinks(workDir)) {
+                           QDir(workDir).removeRecursively();
+                           writeLog(QString::fromUtf8("压缩包含有链接，已拒绝：%1").arg(workDir));
+                           emit dao->s_archive_warning(QString::fromUtf8(kHoldsLinks));
                            callback(QString::fromUtf8("解压失败"), false);
                            return;
                        }
