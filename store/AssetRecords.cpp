@@ -2,7 +2,8 @@
 
 QString buildFilePath(const QString& dir, const QString& name)
 {
-    if (dir.isEmpty() || dir.endsWith('/'))
+    // An empty folder still gets its "/": a bare name would be looked up wherever the program runs.
+    if (dir.endsWith('/'))
         return dir + name;
     return dir + '/' + name;
 }

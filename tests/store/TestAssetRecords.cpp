@@ -63,6 +63,9 @@ private slots:
         QTest::newRow("root folder") << "/"
                                      << "a.pdf"
                                      << "/a.pdf";
+        QTest::newRow("empty folder") << ""
+                                      << "a.pdf"
+                                      << "/a.pdf";
         QTest::newRow("drive root") << "C:/"
                                     << "a.pdf"
                                     << "C:/a.pdf";
