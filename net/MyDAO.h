@@ -164,9 +164,11 @@ public:
 
     // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
     // Queues a job for the workers with status 2. A completed job, one already waiting
-    // (same MD5 or same id) and one a worker holds are ignored.
+    // (same MD5 or same id) and one a worker holds are ignored, unless that worker has been
+    // told to let go of it: then the job waits until the worker has.
     void enqueueUpload(UploadFile job);
-    // Takes the job out of the queue and hands its status to the worker holding it.
+    // Takes the job out of the queue and hands its status to the worker holding it; that
+    // worker still holds the id until its own loop lets go of it.
     void stopUpload(const UploadFile& job);
     // Pauses (true) or resumes (false) every worker.
     void lockUploadThread(bool b);
@@ -175,11 +177,13 @@ public:
     // Removes every waiting job with this MD5 or this id from the job list.
     void removeQueuedJobs(const QString& file_md5, int id);
     enum class TakeResult { Busy, Empty, Taken };
-    // Worker side: lets go of `heldId` and takes the first waiting job into `job`. Never
-    // waits for the job mutex: Busy when another thread holds it.
+    // Worker side: lets go of `heldId` and takes the first waiting job that no other worker
+    // holds into `job`. Never waits for the job mutex: Busy when another thread holds it.
     TakeResult takeUploadJob(int heldId, UploadFile& job);
     // Lets go of a job id taken by a worker that has stopped.
     void releaseUploadJob(int id);
+    // Every held job is being let go (the workers are stopping): they may be queued again.
+    void lettingGoOfHeldUploads();
     // Copies of the waiting jobs and of the ids taken by workers.
     QList<UploadFile> queuedUploads() const;
     QList<int> uploadsInProgress() const;
@@ -240,4 +244,6 @@ private:
     mutable QMutex jobMutex;
     QList<UploadFile> uploadJobs;
     QList<int> jobsInProgress;
+    // Held ids whose worker has been told to let go; such a job may wait in the queue again.
+    QList<int> jobsLettingGo;
 };

@@ -25,9 +25,11 @@ public:
     // Creates the five workers (each starts itself). Does nothing while workers exist, so a
     // second call never doubles the pool.
     void createWorkers();
-    // Stops every worker, waits for it (bounded) and frees it; the ids the workers held are
-    // let go so that those jobs can be queued again.
-    void stopAll();
+    // Stops every worker, waits for it (at most `waitMs`) and frees it; the ids the workers
+    // held are let go so that those jobs can be queued again. A worker still busy after the
+    // wait lets go of its id and is freed when it ends; its job may be queued meanwhile and
+    // waits for it.
+    void stopAll(int waitMs = kStopWaitMs);
     int workerCount() const { return workers.size(); }
 
 signals:

@@ -16,7 +16,7 @@ void MyDAO::enqueueUpload(UploadFile job)
         if (waiting.file_md5 == job.file_md5 || waiting.file_id == job.file_id)
             return;
     }
-    if (jobsInProgress.contains(job.file_id))
+    if (jobsInProgress.contains(job.file_id) && !jobsLettingGo.contains(job.file_id))
         return;
     uploadJobs.append(job);
 }
@@ -26,7 +26,10 @@ void MyDAO::stopUpload(const UploadFile& job)
     {
         QMutexLocker lock(&jobMutex);
         uploadJobs.removeAll(job);
-        jobsInProgress.removeAll(job.file_id);
+        // The worker may have a piece in flight: the id stays held until it lets go, so a
+        // restarted job cannot reach a second worker meanwhile.
+        if (jobsInProgress.contains(job.file_id) && !jobsLettingGo.contains(job.file_id))
+            jobsLettingGo.append(job.file_id);
     }
     emit s_stop_upload(job);
 }
@@ -58,25 +61,49 @@ void MyDAO::removeQueuedJobs(const QString& file_md5, int id)
     }
 }
 
+namespace {
+
+// Called with the job mutex held.
+void letGo(QList<int>& held, QList<int>& lettingGo, int id)
+{
+    if (held.removeOne(id) && !held.contains(id))
+        lettingGo.removeAll(id);
+}
+
+} // namespace
+
 MyDAO::TakeResult MyDAO::takeUploadJob(int heldId, UploadFile& job)
 {
     if (!jobMutex.tryLock())
         return TakeResult::Busy;
-    jobsInProgress.removeAll(heldId);
-    if (uploadJobs.isEmpty()) {
+    letGo(jobsInProgress, jobsLettingGo, heldId);
+    // A job another worker still holds waits in its place.
+    for (auto it = uploadJobs.begin(); it != uploadJobs.end(); ++it) {
+        if (jobsInProgress.contains(it->file_id))
+            continue;
+        job = *it;
+        uploadJobs.erase(it);
+        jobsInProgress.append(job.file_id);
         jobMutex.unlock();
-        return TakeResult::Empty;
+        return TakeResult::Taken;
     }
-    job = uploadJobs.takeFirst();
-    jobsInProgress.append(job.file_id);
     jobMutex.unlock();
-    return TakeResult::Taken;
+    return TakeResult::Empty;
 }
 
 void MyDAO::releaseUploadJob(int id)
 {
     QMutexLocker lock(&jobMutex);
-    jobsInProgress.removeAll(id);
+    letGo(jobsInProgress, jobsLettingGo, id);
+}
+
+void MyDAO::lettingGoOfHeldUploads()
+{
+    QMutexLocker lock(&jobMutex);
+    for (int id : qAsConst(jobsInProgress)) {
+        if (!jobsLettingGo.contains(id))
+            jobsLettingGo.append(id);
+    }
 }
 
 QList<UploadFile> MyDAO::queuedUploads() const

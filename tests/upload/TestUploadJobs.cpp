@@ -51,6 +51,7 @@ private slots:
     void stopTakesTheJobOutAndRestartAppends();
     void removeQueuedJobsMatchesMd5OrId();
     void workersLetGoBeforeTaking();
+    void restartedJobWaitsForItsWorker();
 
 private:
     MyDAO* dao = nullptr;
@@ -117,9 +118,9 @@ void TestUploadJobs::stopTakesTheJobOutAndRestartAppends()
     dao->enqueueUpload(paused);
     QCOMPARE(queuedMd5s(), QStringList({ "bbb", "aaa" }));
 
-    // Stopping the held job lets its id go, so it can be started again.
+    // Stopping the held job lets it be started again; its worker holds the id until it lets go.
     dao->stopUpload(job("held", 30, 1));
-    QVERIFY(!dao->uploadsInProgress().contains(30));
+    QCOMPARE(dao->uploadsInProgress(), QList<int> { 30 });
     dao->enqueueUpload(job("held", 30));
     QCOMPARE(queuedMd5s(), QStringList({ "bbb", "aaa", "held" }));
 }
@@ -149,6 +150,28 @@ void TestUploadJobs::workersLetGoBeforeTaking()
     QCOMPARE(dao->uploadsInProgress(), QList<int> { 2 });
     QCOMPARE(dao->takeUploadJob(2, taken), MyDAO::TakeResult::Empty);
     QVERIFY(dao->uploadsInProgress().isEmpty());
+}
+
+void TestUploadJobs::restartedJobWaitsForItsWorker()
+{
+    // Worker A holds job 40 with a piece in flight when the job is paused and started again.
+    holdByWorker("aaa", 40);
+    dao->stopUpload(job("aaa", 40, 1));
+    dao->enqueueUpload(job("aaa", 40));
+    dao->enqueueUpload(job("bbb", 41));
+    // Worker B passes it by and takes the next one.
+    UploadFile taken;
+    QCOMPARE(dao->takeUploadJob(0, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_id, 41);
+    QCOMPARE(dao->takeUploadJob(0, taken), MyDAO::TakeResult::Empty);
+    QCOMPARE(queuedMd5s(), QStringList { "aaa" });
+    // Once A lets go, the job is taken again, by one worker only.
+    QCOMPARE(dao->takeUploadJob(40, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_id, 40);
+    QCOMPARE(dao->uploadsInProgress(), QList<int>({ 41, 40 }));
+    // Started once more while it uploads: still ignored.
+    dao->enqueueUpload(job("aaa", 40));
+    QVERIFY(queuedMd5s().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUploadJobs)

@@ -19,6 +19,7 @@
 #include <QTest>
 #include <atomic>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -65,6 +66,17 @@ QList<Progress> progressOf(const QSignalSpy& spy, int id)
                          args.at(4).toString() });
     }
     return out;
+}
+
+// Whether a thread of this process waits in the open of a FIFO for its writer.
+bool threadWaitsOnFifo()
+{
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile wchan("/proc/self/task/" + task + "/wchan");
+        if (wchan.open(QIODevice::ReadOnly) && wchan.readAll().trimmed() == "wait_for_partner")
+            return true;
+    }
+    return false;
 }
 
 int countOf(const QSignalSpy& spy, int id)
@@ -150,6 +162,7 @@ private slots:
     void fiveWorkersShareSixJobs();
     void noPieceWhileThePendingListLoads();
     void stopAllCutsPieceInFlight();
+    void workerBusyPastTheStopWaitLetsGoWhenItEnds();
     void sizesBeyond32Bits_data();
     void sizesBeyond32Bits();
 
@@ -565,6 +578,37 @@ void TestUploadThread::stopAllCutsPieceInFlight()
     manager->createWorkers();
     QTRY_COMPARE_WITH_TIMEOUT(completed->count(), 1, WAIT);
     manager->stopAll();
+}
+
+void TestUploadThread::workerBusyPastTheStopWaitLetsGoWhenItEnds()
+{
+    // Opening a FIFO blocks until a writer comes: the worker is stuck where no stop reaches it.
+    const QString fifo = files.filePath("stuck.pdf");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    UploadFile job;
+    job.file_md5 = "0123456789abcdef0123456789abcdef";
+    job.file_name = "stuck.pdf";
+    job.file_id = 811;
+    job.file_size = 4096;
+    job.file_path = fifo;
+    job.created_time = kCreatedTime;
+    job.file_status = 2;
+    dao->enqueueUpload(job);
+    MyUploadManager* manager = MyUploadManager::instance();
+    manager->createWorkers();
+    QTRY_VERIFY_WITH_TIMEOUT(threadWaitsOnFifo(), WAIT);
+    QVERIFY(dao->uploadsInProgress().contains(811));
+    manager->stopAll(200);
+    QCOMPARE(manager->workerCount(), 0);
+
+    // After the next login the job can be started again; it waits for the stuck worker.
+    dao->enqueueUpload(job);
+    QCOMPARE(dao->queuedUploads().size(), 1);
+    QFile writer(fifo);
+    QVERIFY(writer.open(QIODevice::WriteOnly)); // lets the worker's open return
+    writer.close();
+    QTRY_VERIFY_WITH_TIMEOUT(dao->uploadsInProgress().isEmpty(), WAIT);
+    dao->clearUploadJobs();
 }
 
 void TestUploadThread::sizesBeyond32Bits_data()
