@@ -125,7 +125,14 @@ void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
     body.insert("loginsalt", QProcessEnvironment::systemEnvironment().value("VANTREL_TOOLSOFT_LOGIN_SALT"));
 
     const bool autoLogin = form.auto_login;
-    httpPost(url, body, [this, keySent, autoLogin, callback](QJsonObject& reply) {
+    auto onReply = [this, keySent, autoLogin, callback](QJsonObject& reply) {
+        // "code" 400 would end a session; before login there is none, and the dialog shows
+        // the reply's text instead of waiting for ever.
+        if (reply.value("code").toInt() == 400 && !replyErrcode(reply)) {
+            const QString text = reply.value("msg").toString();
+            reply
+                = QJsonObject { { "errcode", -3 }, { "message", text.isEmpty() ? QStringLiteral("登录失败") : text } };
+        }
         const std::optional<int> code = replyErrcode(reply);
         if (code && *code == 0) {
             const QJsonObject data = reply.value("data").toObject();
@@ -146,7 +153,8 @@ void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
         }
         if (callback)
             callback(reply);
-    });
+    };
+    postJson(url, body, onReply, true);
 }
 
 QString MyDAO::signedInUrl(const QString& jump_url) const

@@ -35,13 +35,11 @@ std::atomic<qint64> replyLimitOverride { 0 };
 
 const char* const kTooBigProperty = "vantrel_reply_too_big";
 
-// The system's roots are read once; the extra PEM file is read again whenever its path
-// or time stamp changes (tests point VANTREL_CA_CERTS at a fresh CA while running).
-QList<QSslCertificate> trustedCertificates()
+// The extra PEM file is read again whenever its path or time stamp changes (tests point
+// VANTREL_CA_CERTS at a fresh CA while running).
+QList<QSslCertificate> extraCertificates()
 {
     static QMutex mutex;
-    static bool haveSystem = false;
-    static QList<QSslCertificate> system;
     static QString extraKey;
     static QList<QSslCertificate> extra;
 
@@ -54,10 +52,6 @@ QList<QSslCertificate> trustedCertificates()
     }
 
     QMutexLocker lock(&mutex);
-    if (!haveSystem) {
-        system = QSslConfiguration::systemCaCertificates();
-        haveSystem = true;
-    }
     if (key != extraKey) {
         extra.clear();
         QFile file(path);
@@ -65,7 +59,7 @@ QList<QSslCertificate> trustedCertificates()
             extra = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
         extraKey = key;
     }
-    return system + extra;
+    return extra;
 }
 
 // Transport failures (no connection, reset, TLS refused, time-out, cut-off body) count as
@@ -90,12 +84,15 @@ bool isIntegral(const QJsonValue& value)
 }
 
 // The callers read "errcode" and "code" as integers; a reply that carries them with
-// another type would otherwise read as 0, i.e. as success.
-bool envelopeTypesSound(const QJsonObject& obj)
+// another type would otherwise read as 0, i.e. as success. The login reads a null "errcode"
+// as absent itself (a failure), so it may pass there.
+bool envelopeTypesSound(const QJsonObject& obj, bool nullErrcodeAllowed)
 {
     for (const char* key : { "errcode", "code" }) {
         const auto it = obj.constFind(QLatin1String(key));
-        if (it != obj.constEnd() && !isIntegral(it.value()))
+        if (it == obj.constEnd() || (nullErrcodeAllowed && it.value().isNull() && qstrcmp(key, "errcode") == 0))
+            continue;
+        if (!isIntegral(it.value()))
             return false;
     }
     return true;
@@ -189,7 +186,11 @@ QNetworkRequest MyDAO::baseRequest() const
     QSslConfiguration tls = request.sslConfiguration();
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     tls.setProtocol(QSsl::TlsV1_2OrLater);
-    tls.setCaCertificates(trustedCertificates());
+    // The default list stays as it is: replacing it would stop Qt from fetching a system root
+    // on demand (Windows), and a valid site whose root is not cached yet would be refused.
+    const QList<QSslCertificate> extra = extraCertificates();
+    if (!extra.isEmpty())
+        tls.addCaCertificates(extra);
     request.setSslConfiguration(tls);
     request.setTransferTimeout(transferTimeout());
     return request;
@@ -252,6 +253,11 @@ void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback,
 
 void MyDAO::httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback)
 {
+    postJson(url, body, callback, false);
+}
+
+void MyDAO::postJson(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback, bool loginReply)
+{
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("token"), tokenValue(token));
     const QNetworkRequest request = jsonRequest(url, query);
@@ -262,9 +268,9 @@ void MyDAO::httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK 
     watchReplySize(reply, true);
 
     const QString callerUrl = withoutQuery(url);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callerUrl, callback]() {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callerUrl, callback, loginReply]() {
         bool deliver = false;
-        QJsonObject result = judgeReply(reply, callerUrl, true, deliver);
+        QJsonObject result = judgeReply(reply, callerUrl, true, deliver, loginReply);
         reply->deleteLater();
         if (deliver && callback)
             callback(result);
@@ -287,7 +293,7 @@ void MyDAO::httpGetRaw(const QString& url, RAW_CALLBACK callback)
     });
 }
 
-QJsonObject MyDAO::judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver)
+QJsonObject MyDAO::judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver, bool loginReply)
 {
     deliver = true;
     const bool transportFailure = isTransportFailure(reply);
@@ -313,11 +319,11 @@ QJsonObject MyDAO::judgeReply(QNetworkReply* reply, const QString& url, bool isP
 
     QJsonParseError error {};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject() || !envelopeTypesSound(doc.object()))
+    if (error.error != QJsonParseError::NoError || !doc.isObject() || !envelopeTypesSound(doc.object(), loginReply))
         return clientEnvelope(QStringLiteral("JSON响应格式解析失败"));
 
     const QJsonObject obj = doc.object();
-    if (obj.contains(QLatin1String("code")) && obj.value(QLatin1String("code")).toInt() == 400) {
+    if (!loginReply && obj.contains(QLatin1String("code")) && obj.value(QLatin1String("code")).toInt() == 400) {
         deliver = false;
         emit s_session_invalid(obj.value(QLatin1String("msg")).toString());
         return obj;

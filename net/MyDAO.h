@@ -221,7 +221,11 @@ private:
     // ---- request client (net/MyDAO.cpp) ----
     QNetworkRequest jsonRequest(const QString& url, const QUrlQuery& query) const;
     void watchReplySize(QNetworkReply* reply, bool json);
-    QJsonObject judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver);
+    // `loginReply`: a "code" 400 reply is delivered like any other (a login has no session to
+    // end, and its dialog waits for an answer), and a null "errcode" is left to the login.
+    QJsonObject judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver,
+                           bool loginReply = false);
+    void postJson(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback, bool loginReply);
 
     // ---- session (net/Login.cpp) ----
     RecentLogin loginData;

@@ -200,6 +200,15 @@ void TestLoginWindow::replies_data()
                                     << "demo1234" << body("{\"message\":\"x\"}") << "登录失败"
                                     << ""
                                     << "";
+    QTest::newRow("errcode null") << "demo_teacher"
+                                  << "demo1234" << body("{\"errcode\":null,\"message\":\"x\"}") << "登录失败"
+                                  << ""
+                                  << "";
+    QTest::newRow("code 400 ends the wait with its text")
+        << "demo_teacher"
+        << "demo1234" << body("{\"code\":400,\"msg\":\"请求已失效，请重试\"}") << "请求已失效，请重试"
+        << ""
+        << "";
     QTest::newRow("other errcode") << "demo_teacher"
                                    << "demo1234" << body("{\"errcode\":12345}") << "登录失败,errcode:12345"
                                    << ""

@@ -53,6 +53,7 @@ private slots:
     void faults_data();
     void faults();
     void certificateRefusedWithoutTheTestCa();
+    void defaultTrustIsKept();
 
 private:
     Result get(const QString& url, const QUrlQuery& query);
@@ -279,6 +280,25 @@ void TestRequestClientDevsite::certificateRefusedWithoutTheTestCa()
 
     // Trusted again as soon as the variable is back.
     QCOMPARE(get(URL_DISTRICT, QUrlQuery { { "upid", "0" } }).obj.value("errcode").toInt(-1), 0);
+}
+
+void TestRequestClientDevsite::defaultTrustIsKept()
+{
+    // What the default configuration trusts (on Windows also the roots Qt fetches on demand)
+    // stays trusted; here the default is made to trust the test CA, with nothing extra.
+    const QByteArray ca = qgetenv("VANTREL_CA_CERTS");
+    const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = original;
+    trusting.setCaCertificates(QSslCertificate::fromPath(QString::fromUtf8(ca)));
+    QVERIFY(!trusting.caCertificates().isEmpty());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    qunsetenv("VANTREL_CA_CERTS");
+    dao->networkManager()->clearAccessCache();
+    const Result r = get(URL_DISTRICT, QUrlQuery { { "upid", "0" } });
+    qputenv("VANTREL_CA_CERTS", ca);
+    QSslConfiguration::setDefaultConfiguration(original);
+    dao->networkManager()->clearAccessCache();
+    QCOMPARE(r.obj.value("errcode").toInt(-1), 0);
 }
 
 QTEST_GUILESS_MAIN(TestRequestClientDevsite)
