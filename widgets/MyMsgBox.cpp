@@ -31,6 +31,8 @@ MyMsgBox::MyMsgBox(QWidget* parent)
     : BaseWindow(parent)
 {
     setWindowModality(Qt::ApplicationModal);
+    // Closing a box while the main window sits hidden in the tray must not end the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(362, 232);
     setMaximumWidth(362);
     setStyleSheet("QLabel {font-size: 14px;color:#666;}QPushButton { border-style: flat }");
@@ -64,6 +66,8 @@ MyMsgBox::MyMsgBox(QWidget* parent)
     plainLabel = new QLabel(body);
     plainLabel->setFixedHeight(120);
     plainLabel->setWordWrap(true);
+    // Server texts may contain "<"; the plain box shows them as they are.
+    plainLabel->setTextFormat(Qt::PlainText);
     plainLabel->setAlignment(Qt::AlignCenter);
     richBody = new QTextBrowser(body);
     richBody->setObjectName("msgbox_body");

@@ -375,6 +375,35 @@ private slots:
         QCOMPARE(MyMsgBox::shownBoxes().last().text, QString("确定退出登录吗？"));
     }
 
+    void messageBoxInTheTrayKeepsTheProgramRunning()
+    {
+        // As in the program: closing the last visible window ends it.
+        QApplication::setQuitOnLastWindowClosed(true);
+        TrayIcon::setAvailableOverride(1);
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.topBar()->closeButton()->click();
+        QVERIFY(!w.isVisible());
+        bool broughtBack = false;
+        // Qt's quit on the last window follows this signal.
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        QTimer::singleShot(0, &w, [&] {
+            // Tray "退出登录", answered 取消.
+            MyMsgBox::answerNext(MyMsgBox::PressCancel);
+            w.trayIcon()->logoutAction()->trigger();
+            broughtBack = w.isVisible();
+            // Reached only while the program still runs.
+            QTimer::singleShot(50, [] { QCoreApplication::exit(42); });
+        });
+        const int code = QCoreApplication::exec();
+        QApplication::setQuitOnLastWindowClosed(false);
+        QCOMPARE(lastClosed.count(), 0);
+        QCOMPARE(code, 42);
+        QVERIFY(broughtBack);
+        QCOMPARE(MyMsgBox::shownBoxes().last().text, QString("确定退出登录吗？"));
+    }
+
     void maximiseAndRestore()
     {
         MainWindow w;

@@ -87,6 +87,23 @@ private slots:
         QVERIFY(MyMsgBox::shownBoxes().last().html);
     }
 
+    void plainBoxShowsMarkupAsText()
+    {
+        // A server text with markup in it is shown as the server wrote it, not rendered.
+        const QString serverText = "<b>余额</b><img src='x'>不足";
+        MyMsgBox box;
+        box.setText(serverText);
+        box.show();
+        QLabel* shownLabel = nullptr;
+        for (QLabel* label : box.findChildren<QLabel*>()) {
+            if (label->isVisible() && label->text() == serverText)
+                shownLabel = label;
+        }
+        QVERIFY(shownLabel);
+        QCOMPARE(shownLabel->textFormat(), Qt::PlainText);
+        QCOMPARE(box.text(), serverText);
+    }
+
     void answersAreUsedInOrder()
     {
         MyMsgBox::answerNext(MyMsgBox::PressCancel);
