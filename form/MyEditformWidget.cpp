@@ -84,7 +84,11 @@ QWidget* MyEditformWidget::addRow(const QString& label, QWidget* content)
     name->setStyleSheet("color: #666");
     layout->addWidget(name);
     content->setParent(row);
-    layout->addWidget(content, 1);
+    // The title takes the whole row; fixed-width pickers stay by their labels.
+    if (qobject_cast<QLineEdit*>(content))
+        layout->addWidget(content, 1);
+    else
+        layout->addWidget(content, 1, Qt::AlignLeft | Qt::AlignVCenter);
     rows->addWidget(row);
     return row;
 }
