@@ -38,6 +38,13 @@ public:
         MyMsgBox::setUnattended(true);
         MyDAO* dao = MyDAO::instance();
         QObject::connect(dao, &MyDAO::s_exec_callback, &listener, [this](HTTP_CALLBACK, QJsonObject obj, QObject* ctx) {
+            // A new widget may take the address of one that is gone: forget the old one's.
+            if (repliesFor(ctx) == 0)
+                QObject::connect(ctx, &QObject::destroyed, &listener, [this, ctx] {
+                    replies.erase(
+                        std::remove_if(replies.begin(), replies.end(), [ctx](const auto& r) { return r.first == ctx; }),
+                        replies.end());
+                });
             replies.append({ ctx, obj });
         });
         dao->token = site.loginToken(user, "demo1234", &dao->uid);

@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(page.withdrawButton()->pos(), QPoint(900 - 132, 4));
         page.withdrawButton()->click();
         QCOMPARE(sink.urls.size(), 1);
-        QVERIFY(sink.urls.at(0).toString(QUrl::FullyDecoded).contains(URL_DRAWING_APPLY));
+        QCOMPARE(QUrlQuery(sink.urls.at(0)).queryItemValue("jump_url", QUrl::FullyDecoded), URL_DRAWING_APPLY);
     }
 
     void pageTotal_data()

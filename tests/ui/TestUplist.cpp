@@ -141,7 +141,11 @@ private slots:
                 ? "t/tar"
                 : typeIcon(row.value("typeidroot").toString());
             QCOMPARE(w->layout()->itemAt(0)->widget()->property("icon").toString(), icon);
-            QCOMPARE(ListTestKit::labelTexts(w).mid(1), expectedColumns(index, row));
+            QStringList got = ListTestKit::labelTexts(w).mid(1);
+            // A long reason is cut to its column; the whole of it is the tool tip.
+            if (auto* reason = w->findChild<QLabel*>("reason_mark_column"); reason && !reason->toolTip().isEmpty())
+                got[0] = reason->toolTip();
+            QCOMPARE(got, expectedColumns(index, row));
         }
         QVERIFY2(sawMarkup, "the seed's first page has a title with markup");
 
@@ -180,7 +184,8 @@ private slots:
         const int before = kit.repliesFor(tab);
         tab->filter()->setValue(2, 0);
         QVERIFY(kit.waitReplies(tab, before + 1));
-        QTRY_COMPARE(kit.requestCount("/toolupload/asset"), kit.repliesFor(tab));
+        // One more request: the first tab's, before the switch.
+        QTRY_COMPARE(kit.requestCount("/toolupload/asset"), kit.repliesFor(tab) + 1);
         q = kit.lastQuery("/toolupload/asset");
         QCOMPARE(q,
                  items({ { "flag", "7,8,17" },
