@@ -182,7 +182,8 @@ void ListBaseTabContent::requestPage(const QString& flag)
 {
     QUrlQuery query;
     query.addQueryItem("flag", flag);
-    query.addQueryItem("searchCenter", searchCenter);
+    // An empty text still goes out as "searchCenter=" (a null one would lose the "=").
+    query.addQueryItem("searchCenter", searchCenter.isNull() ? QStringLiteral("") : searchCenter);
     query.addQueryItem("searchType", QString::number(searchKind));
     query.addQueryItem("stage", QString::number(stage));
     query.addQueryItem("subject_id", QString::number(subject));

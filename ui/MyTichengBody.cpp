@@ -170,7 +170,7 @@ void MyTichengBody::renderTableBody()
     query.addQueryItem("end_time", endTime);
     query.addQueryItem("page", QString::number(pageNo));
     query.addQueryItem("status", kindValue == 1 ? QStringLiteral("2") : QStringLiteral("1"));
-    query.addQueryItem("gainsType", gainsTypeValue);
+    query.addQueryItem("gainsType", gainsTypeValue.isNull() ? QStringLiteral("") : gainsTypeValue);
     dao->httpGet(
         URL_GAINS_INFO, query,
         [this](QJsonObject& reply) {

@@ -73,6 +73,7 @@ private slots:
                          { "page", "1" },
                          { "status", "1" },
                          { "gainsType", "" } }));
+        QVERIFY(kit.site.requests(kInfo).last().toObject().value("target").toString().contains("&gainsType=&"));
         QStringList types;
         for (int i = 0; i < body->typeCombo()->count(); ++i)
             types << body->typeCombo()->itemText(i) + "=" + body->typeCombo()->itemData(i).toString();

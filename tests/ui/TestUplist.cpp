@@ -120,6 +120,13 @@ private slots:
                          { "subject_id", "0" },
                          { "page", "1" } }));
 
+        // An empty search still goes out with its "=".
+        QVERIFY(kit.site.requests("/toolupload/asset")
+                    .last()
+                    .toObject()
+                    .value("target")
+                    .toString()
+                    .contains("&searchCenter=&"));
         const QJsonArray rows = kit.lastReplyFor(tab).value("data").toArray();
         QCOMPARE(rows.size(), qMin(total, 20));
         QCOMPARE(tab->rowList()->count(), rows.size());
