@@ -1,0 +1,222 @@
+// The commission page against the local site: the first request, the page total, the date
+// spans with a fixed "today", the two tabs and replies that are no record list.
+#include "ListTestKit.h"
+#include "app/Clock.h"
+#include "intake/FileTypes.h"
+#include "net/Endpoints.h"
+#include "ui/MyPaginationWidget.h"
+#include "ui/MyTichengBody.h"
+#include "ui/MyTichengWidget.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+
+namespace {
+
+const QString kInfo = QStringLiteral("/toolupload/down-gains/gains-info");
+
+QJsonArray points(const QList<QJsonValue>& values)
+{
+    QJsonArray out;
+    for (const QJsonValue& v : values)
+        out.append(QJsonObject { { "title", "t" }, { "gainpoint", v } });
+    return out;
+}
+
+} // namespace
+
+class UrlSink : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class TestTicheng : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(kit.start());
+        QDesktopServices::setUrlHandler("https", &sink, "open");
+    }
+    void init()
+    {
+        QVERIFY(kit.site.reset());
+        sink.urls.clear();
+        Clock::setNowForTesting(QDateTime());
+    }
+    void cleanup() { Clock::setNowForTesting(QDateTime()); }
+
+    void firstPageAndTabs()
+    {
+        Clock::setNowForTesting(QDateTime(QDate::currentDate().addDays(-3), QTime(23, 30)));
+        const QDate today = Clock::now().date();
+        MyTichengWidget page;
+        page.resize(1100, 700);
+        page.show();
+        MyTichengBody* body = page.body();
+        QCOMPARE(body->kind(), 0);
+        QVERIFY(kit.waitReplies(body, 2)); // types and records
+        QTRY_COMPARE(kit.requestCount(kInfo), 1);
+        QCOMPARE(kit.lastQuery(kInfo),
+                 items({ { "start_time", today.addDays(-1).toString("yyyy-MM-dd") },
+                         { "end_time", today.toString("yyyy-MM-dd") },
+                         { "page", "1" },
+                         { "status", "1" },
+                         { "gainsType", "" } }));
+        QVERIFY(kit.site.requests(kInfo).last().toObject().value("target").toString().contains("&gainsType=&"));
+        QStringList types;
+        for (int i = 0; i < body->typeCombo()->count(); ++i)
+            types << body->typeCombo()->itemText(i) + "=" + body->typeCombo()->itemData(i).toString();
+        QCOMPARE(types, QStringList({ "全部=", "下载提成=1", "精品奖励=2", "活动奖励=3", "优质资源奖励=4" }));
+
+        // A wider span, then a type: the page stays, the filter changes.
+        body->spanTabs()->setCurrentIndex(2);
+        QTRY_COMPARE(kit.requestCount(kInfo), 2);
+        QVERIFY(kit.waitReplies(body, 3));
+        const QJsonObject reply = kit.lastReplyFor(body);
+        const QJsonArray records = reply.value("data").toArray();
+        QVERIFY2(!records.isEmpty(), "a month of the demo author's commission");
+        QCOMPARE(body->rowList()->count(), records.size());
+        QCOMPARE(body->countLabel()->text(), MyTichengBody::pageTotalText(records, 0));
+        QVERIFY(body->countLabel()->isVisible());
+        QWidget* row = body->rowList()->itemWidget(body->rowList()->item(0));
+        const QJsonObject first = records.at(0).toObject();
+        QCOMPARE(ListTestKit::labelTexts(row),
+                 QStringList({ stripHtml(first.value("title").toString()), first.value("itemid").toString(),
+                               first.value("downuser").toString(), first.value("gainname").toString(),
+                               first.value("gaintime").toString(), first.value("gainpoint").toString() }));
+        body->typeCombo()->setCurrentIndex(1);
+        QTRY_COMPARE(kit.requestCount(kInfo), 3);
+        QCOMPARE(kit.lastQuery(kInfo).last(), qMakePair(QString("gainsType"), QString("1")));
+
+        // The premium tab starts afresh.
+        page.tabBar()->setCurrentIndex(1);
+        MyTichengBody* premium = page.body();
+        QVERIFY(premium != body);
+        QCOMPARE(premium->kind(), 1);
+        QVERIFY(kit.waitReplies(premium, 2));
+        QTRY_COMPARE(kit.requestCount(kInfo), 4);
+        QCOMPARE(kit.lastQuery(kInfo),
+                 items({ { "start_time", today.addDays(-1).toString("yyyy-MM-dd") },
+                         { "end_time", today.toString("yyyy-MM-dd") },
+                         { "page", "1" },
+                         { "status", "2" },
+                         { "gainsType", "" } }));
+
+        page.resize(900, 600);
+        QCOMPARE(page.withdrawButton()->pos(), QPoint(900 - 132, 4));
+        page.withdrawButton()->click();
+        QCOMPARE(sink.urls.size(), 1);
+        QCOMPARE(QUrlQuery(sink.urls.at(0)).queryItemValue("jump_url", QUrl::FullyDecoded), URL_DRAWING_APPLY);
+    }
+
+    void pageTotal_data()
+    {
+        QTest::addColumn<QJsonArray>("records");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1.5, 2 and no number") << points({ "1.5", "2", "abc" }) << 0 << "本页统计：3.5普通点";
+        QTest::newRow("premium") << points({ "3", "5" }) << 1 << "本页统计：8精品点";
+        QTest::newRow("a JSON number reads as nothing") << points({ 4, "1" }) << 0 << "本页统计：1普通点";
+        QTest::newRow("32-bit sum") << points({ "16777216", "1", "-16777216" }) << 0 << "本页统计：0普通点";
+        QTest::newRow("six digits") << points({ "1234.5678" }) << 0 << "本页统计：1234.57普通点";
+    }
+    void pageTotal()
+    {
+        QFETCH(QJsonArray, records);
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QCOMPARE(MyTichengBody::pageTotalText(records, kind), text);
+    }
+
+    void dateSpans_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QList<int>>("tabs");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("yesterday at start: nothing sent")
+            << QDate(2026, 3, 31) << QList<int> { 0 } << "2026-03-30" << 0;
+        QTest::newRow("30 days on 31 March: one month back")
+            << QDate(2026, 3, 31) << QList<int> { 2 } << "2026-02-28" << 1;
+        QTest::newRow("leap year") << QDate(2024, 3, 31) << QList<int> { 2 } << "2024-02-29" << 1;
+        QTest::newRow("7 days") << QDate(2026, 3, 31) << QList<int> { 1 } << "2026-03-24" << 1;
+        QTest::newRow("7 days and back") << QDate(2026, 3, 31) << QList<int> { 1, 0 } << "2026-03-30" << 2;
+    }
+    void dateSpans()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QList<int>, tabs);
+        QFETCH(QString, start);
+        QFETCH(int, requests);
+        Clock::setNowForTesting(QDateTime(today, QTime(10, 0)));
+        MyTichengBody body(0);
+        body.show();
+        QVERIFY(kit.waitReplies(&body, 2));
+        QTRY_COMPARE(kit.requestCount(kInfo), 1);
+        for (int tab : tabs)
+            QTest::mouseClick(body.spanTabs(), Qt::LeftButton, {}, body.spanTabs()->tabRect(tab).center());
+        // A request of our own marks the end: whatever the clicks sent arrived before it.
+        body.renderTableBody();
+        QVERIFY(kit.waitReplies(&body, 3 + requests));
+        QTRY_COMPARE(kit.requestCount(kInfo), 2 + requests);
+        QCOMPARE(body.startDate(), start);
+        QCOMPARE(body.endDate(), today.toString("yyyy-MM-dd"));
+        QCOMPARE(body.startEdit()->date().toString("yyyy-MM-dd"), start);
+        QCOMPARE(kit.lastQuery(kInfo).at(0).second, start);
+    }
+
+    void emptyAndFailedPages()
+    {
+        MyTichengBody body(0);
+        body.show();
+        QVERIFY(kit.waitReplies(&body, 2));
+        QVERIFY(kit.site.fault(QJsonObject {
+            { "path", kInfo },
+            { "body",
+              R"({"errcode":0,"code":0,"data":[{"title":"<b>粗</b>体","gainpoint":"1.5"},{"gainpoint":"2"},{"gainpoint":"x","title":7}],)"
+              R"("_meta":{"currentPage":1,"pageCount":100000,"totalCount":9}})" } }));
+        body.renderTableBody();
+        QVERIFY(kit.waitReplies(&body, 3));
+        QCOMPARE(body.rowList()->count(), 3);
+        QCOMPARE(body.countLabel()->text(), QString("本页统计：3.5普通点"));
+        QWidget* row = body.rowList()->itemWidget(body.rowList()->item(0));
+        QCOMPARE(ListTestKit::labelTexts(row).at(0), QString("粗体"));
+        QVERIFY(body.pagination()->isVisible());
+
+        // No answer from the site: the page stays as it was.
+        QVERIFY(kit.site.fault(QJsonObject { { "path", kInfo }, { "status", 502 } }));
+        body.renderTableBody();
+        QVERIFY(kit.waitReplies(&body, 4));
+        QCOMPARE(kit.lastReplyFor(&body).value("errcode").toInt(), -3);
+        QCOMPARE(body.rowList()->count(), 3);
+        QVERIFY(body.emptyLabel()->isHidden());
+        QVERIFY(body.countLabel()->isVisible());
+
+        QVERIFY(kit.site.fault(QJsonObject { { "path", kInfo }, { "body", R"({"code":0,"data":[],"_meta":{}})" } }));
+        body.renderTableBody();
+        QVERIFY(kit.waitReplies(&body, 5));
+        QCOMPARE(body.rowList()->count(), 0);
+        QVERIFY(body.emptyLabel()->isVisible());
+        QCOMPARE(body.emptyLabel()->text(), QString("呀，暂时没有数据。"));
+        QVERIFY(body.countLabel()->isHidden());
+        QVERIFY(body.pagination()->isHidden());
+    }
+
+private:
+    ListTestKit kit;
+    UrlSink sink;
+};
+
+QTEST_MAIN(TestTicheng)
+#include "TestTicheng.moc"
