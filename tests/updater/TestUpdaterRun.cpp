@@ -285,6 +285,7 @@ void TestUpdaterRun::mainStillRunningBlocks()
 void TestUpdaterRun::faultsKeepOldClient_data()
 {
     QTest::addColumn<QString>("fault");
+    QTest::newRow("certificate not trusted") << "untrusted";
     QTest::newRow("404 on the program") << "404";
     QTest::newRow("cut transfer") << "cut";
     QTest::newRow("wrong digest") << "digest";
@@ -301,6 +302,8 @@ void TestUpdaterRun::faultsKeepOldClient()
         QVERIFY(site.fault({ { "path", exePath }, { "status", 404 } }));
     if (fault == "html")
         QVERIFY(site.fault({ { "path", exePath }, { "body", "<!DOCTYPE html><html><body>维护中</body></html>" } }));
+    if (fault == "untrusted")
+        qputenv("VANTREL_CA_CERTS", QFile::encodeName(tree->path() + "/no-such-ca.pem"));
     if (fault == "digest")
         QVERIFY(publish(kNew, sha256(oldClient)));
     if (fault == "cut") {
