@@ -9,6 +9,7 @@
 #include "ui/MyAssetUpload.h"
 #include "ui/MyTichengWidget.h"
 #include "ui/MyUplistWidget.h"
+#include "update/MyVersionDialog.h"
 #include "upload/MyUploadManager.h"
 #include "widgets/MyMsgBox.h"
 
@@ -61,6 +62,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(topbar, &MyTopbarWidget::s_minimize, this, &QWidget::showMinimized);
     connect(topbar, &MyTopbarWidget::s_close, this, &MainWindow::onCloseButton);
     connect(sidebar, &MySidebarWidget::s_toggle_current_menu, this, &MainWindow::toggleMenu);
+    connect(topbar, &MyTopbarWidget::s_about, this, &MainWindow::showVersionDialog);
 
     // The workers exist from the moment the main window opens.
     MyUploadManager::instance();
@@ -224,6 +226,18 @@ void MainWindow::onMaximize()
         if (isMaximized())
             showNormal();
     }
+}
+
+void MainWindow::showVersionDialog()
+{
+    // One at a time: a second click brings the open one forward.
+    if (!versionDialog) {
+        versionDialog = new MyVersionDialog(this);
+        versionDialog->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    versionDialog->show();
+    versionDialog->raise();
+    versionDialog->activateWindow();
 }
 
 void MainWindow::onCloseButton()

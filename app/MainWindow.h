@@ -9,6 +9,7 @@
 class MyAssetUpload;
 class MySidebarWidget;
 class MyTopbarWidget;
+class MyVersionDialog;
 class QHBoxLayout;
 class QTimer;
 class QVBoxLayout;
@@ -56,6 +57,8 @@ private:
     void onMaximize();
     void onCloseButton();
     void bringToFront();
+    // "关于Zentrel": the version dialog, not modal.
+    void showVersionDialog();
 
     MyTopbarWidget* topbar = nullptr;
     MySidebarWidget* sidebar = nullptr;
@@ -66,6 +69,7 @@ private:
     TrayIcon* tray = nullptr;
     bool handlingExpiry = false;
     QPointer<QTimer> switchTimer;
+    QPointer<MyVersionDialog> versionDialog;
 
     QVBoxLayout* outer = nullptr;
 };

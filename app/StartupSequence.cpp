@@ -5,6 +5,7 @@
 #include "app/MsgBoxNotifier.h"
 #include "app/MySingleApplication.h"
 #include "net/MyDAO.h"
+#include "update/MyVersionDialog.h"
 
 #include <QApplication>
 
@@ -32,8 +33,20 @@ void installUserNotifier()
     MyDAO::setNotifier(&notifier);
 }
 
+bool updateAcceptedOnStart()
+{
+    auto* dialog = new MyVersionDialog;
+    const int result = dialog->checkOnStart();
+    delete dialog;
+    return result == QDialog::Accepted;
+}
+
 int runWindows(MySingleApplication& app)
 {
+    // The updater is on its way and needs this program gone.
+    if (updateAcceptedOnStart())
+        return 0;
+
     application = &app;
     auto* login = new LoginWindow;
     app.setTargetWindow(login);

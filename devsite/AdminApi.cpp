@@ -93,11 +93,14 @@ void registerAdminApi(DevsiteServer& server)
     const H publish = [&server](const httplib::Request& req, httplib::Response& res) {
         bool ok = false;
         const QJsonObject body = parseObject(req.body, &ok);
-        if (!ok || !body.value("version").isString()) {
-            sendJson(res, QJsonObject { { "ok", false }, { "error", "give {\"version\": \"...\"}" } }, 400);
+        if (!ok || !body.value("version").isString()
+            || (!body.value("sha256").isUndefined() && !body.value("sha256").isString())) {
+            sendJson(res,
+                     QJsonObject { { "ok", false }, { "error", "give {\"version\": \"...\"[, \"sha256\": \"...\"]}" } },
+                     400);
             return;
         }
-        server.setPublishedVersion(body.value("version").toString());
+        server.setPublishedVersion(body.value("version").toString(), body.value("sha256").toString());
         sendJson(res, QJsonObject { { "ok", true } });
     };
 

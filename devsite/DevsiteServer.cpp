@@ -82,10 +82,17 @@ QString DevsiteServer::publishedVersion()
     return published;
 }
 
-void DevsiteServer::setPublishedVersion(const QString& version)
+QString DevsiteServer::publishedDigest()
+{
+    std::lock_guard<std::mutex> lock(versionMutex);
+    return digest;
+}
+
+void DevsiteServer::setPublishedVersion(const QString& version, const QString& sha256)
 {
     std::lock_guard<std::mutex> lock(versionMutex);
     published = version;
+    digest = sha256;
 }
 
 void DevsiteServer::routePrefix(Listener listener, const QString& method, const QString& prefix, Handler handler)

@@ -52,9 +52,11 @@ public:
     // Paths that start with prefix, when no exact route matches.
     void routePrefix(Listener listener, const QString& method, const QString& prefix, Handler handler);
 
-    // The version the version files announce (changeable while running, for update tests).
+    // The version the version files announce (changeable while running, for update tests)
+    // and the SHA-256 they give for its program (empty: none).
     QString publishedVersion();
-    void setPublishedVersion(const QString& version);
+    QString publishedDigest();
+    void setPublishedVersion(const QString& version, const QString& sha256 = QString());
 
     // The uid of the request's token; 0 after answering the invalid-session envelope.
     int requireSession(const httplib::Request& req, httplib::Response& res);
@@ -86,6 +88,7 @@ private:
     QList<std::pair<QString, Handler>> uploadPrefixes;
     std::mutex versionMutex;
     QString published;
+    QString digest;
 };
 
 void registerAdminApi(DevsiteServer& server);

@@ -30,7 +30,12 @@ void staticPage(DevsiteServer& server, const QString& path, const QString& title
 
 void versionFile(DevsiteServer& server, const httplib::Request&, httplib::Response& res)
 {
-    sendJson(res, QJsonObject { { "code", 0 }, { "data", QJsonArray { server.publishedVersion() } } });
+    const QString version = server.publishedVersion();
+    QJsonObject file { { "code", 0 }, { "data", QJsonArray { version } } };
+    const QString digest = server.publishedDigest();
+    if (!digest.isEmpty())
+        file.insert("sha256", QJsonObject { { version, digest } });
+    sendJson(res, file);
 }
 
 void download(DevsiteServer& server, const httplib::Request& req, httplib::Response& res)

@@ -1,0 +1,99 @@
+#include "Util.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcessEnvironment>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace {
+
+// A transfer that makes no progress for this long is given up.
+constexpr int kStallMs = 30000;
+
+QList<QSslCertificate> trustedCertificates()
+{
+    QList<QSslCertificate> roots = QSslConfiguration::systemCaCertificates();
+    const QString extra = QProcessEnvironment::systemEnvironment().value(QStringLiteral("VANTREL_CA_CERTS"));
+    QFile file(extra);
+    if (!extra.isEmpty() && file.open(QIODevice::ReadOnly))
+        roots += QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    return roots;
+}
+
+} // namespace
+
+void Util::requestGet(const QString& url, GetCallback callback)
+{
+    auto* manager = new QNetworkAccessManager();
+
+    QNetworkRequest request;
+    // This is the file that will be executed: the peer must prove who it is.
+    QSslConfiguration tls = request.sslConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tls.setProtocol(QSsl::TlsV1_2OrLater);
+    tls.setCaCertificates(trustedCertificates());
+    request.setSslConfiguration(tls);
+    request.setTransferTimeout(kStallMs);
+
+    QUrl address(url);
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("v"), QString::number(QDateTime::currentSecsSinceEpoch()));
+    address.setQuery(query);
+    request.setUrl(address);
+    request.setMaximumRedirectsAllowed(10);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+
+    QNetworkReply* reply = manager->get(request);
+    QObject::connect(reply, &QNetworkReply::finished, manager, [reply, manager, callback]() {
+        // A reply cut off or refused mid-way is no answer, whatever status line came first.
+        const bool complete
+            = reply->error() == QNetworkReply::NoError || reply->error() >= QNetworkReply::ContentAccessDenied;
+        const int status = complete ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+        const QByteArray body = status == 200 ? reply->readAll() : QByteArray();
+        bool known = false;
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        if (!complete)
+            qWarning().noquote() << "request failed:" << reply->url().toString(QUrl::RemoveQuery)
+                                 << reply->errorString();
+        reply->deleteLater();
+        manager->deleteLater();
+        if (callback)
+            callback(status, body, known ? announced : -1);
+    });
+}
+
+QString Util::websiteHost()
+{
+    return QStringLiteral("www.zenweb.cn");
+}
+
+QString Util::websiteBase()
+{
+    QString value = QProcessEnvironment::systemEnvironment().value(QStringLiteral("VANTREL_WEBSITE_URL")).trimmed();
+    while (value.endsWith(QLatin1Char('/')))
+        value.chop(1);
+    return value.isEmpty() ? QStringLiteral("https://") + websiteHost() : value;
+}
+
+QString Util::executableName(const QString& stem)
+{
+#ifdef Q_OS_WIN
+    return stem + QStringLiteral(".exe");
+#else
+    return stem;
+#endif
+}
+
+int Util::secondMs()
+{
+    bool ok = false;
+    const int ms
+        = QProcessEnvironment::systemEnvironment().value(QStringLiteral("VANTREL_UPDATER_SECOND_MS")).toInt(&ok);
+    return ok && ms > 0 ? ms : 1000;
+}
