@@ -1,7 +1,7 @@
 #include "form/MyEditformWidget.h"
 
 #include "form/MyAssetTypeDialog.h"
-#include "form/MyBreadWidget.h"
+#include "widgets/MyBreadWidget.h"
 #include "form/MyCategoryItemNode.h"
 #include "form/MyChapterTreeDialog.h"
 #include "form/MyLinkDistrictWidget.h"
@@ -98,8 +98,14 @@ void MyEditformWidget::doRender()
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 20);
     outer->setSpacing(0);
-    bread = new MyBreadWidget(this);
-    connect(bread, &MyBreadWidget::s_back_2_list, this, &MyEditformWidget::s_back_2_list);
+    bread = new MyBreadWidget("当前位置：上传列表 / 资料详情 ", this);
+    bread->setObjectName("asset_bread");
+    bread->setContentsMargins(30, 0, 30, 0);
+    // Leaving the form drops what was typed, so the back button asks first.
+    connect(bread, &MyBreadWidget::goback, this, [this] {
+        if (MyMsgBox::confirm("确定退出编辑吗？", this) == 1)
+            emit s_back_2_list();
+    });
     outer->addWidget(bread);
 
     rows = new QVBoxLayout;

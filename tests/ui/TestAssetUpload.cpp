@@ -1,6 +1,6 @@
 #include "form/FormTestKit.h"
 #include "form/MyAssetTypeDialog.h"
-#include "form/MyBreadWidget.h"
+#include "widgets/MyBreadWidget.h"
 #include "form/MyChapterTreeDialog.h"
 #include "form/MyEditformWidget.h"
 #include "form/MyLinkDistrictWidget.h"
@@ -217,7 +217,7 @@ void TestAssetUpload::storedRecordOpensForEditing()
 
     // The breadcrumb asks before going back.
     MyMsgBox::answerNext(MyMsgBox::PressSubmit);
-    page.editForm()->findChild<MyBreadWidget*>()->backLink()->click();
+    page.editForm()->findChild<MyBreadWidget*>()->backButton()->click();
     QCOMPARE(shownTexts(), QStringList { "确定退出编辑吗？" });
     QVERIFY(!page.isEditing());
     QVERIFY(page.editForm() == nullptr);
