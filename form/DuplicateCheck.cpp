@@ -82,7 +82,7 @@ TextCheckAnswer judgeTextCheckReply(const QJsonObject& reply)
     return { true, QString(), data.toArray() };
 }
 
-void runTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form)
+void sendTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form)
 {
     QPointer<QWidget> owner(parent);
     QPointer<QAbstractButton> guardButton(button);

@@ -48,4 +48,4 @@ TextCheckAnswer judgeTextCheckReply(const QJsonObject& reply);
 // Sends the text check of `form` with `button` disabled until the answer, then shows the
 // answer parented to `parent`: a message, or the dialog of similar resources. Nothing
 // happens with an answer that arrives after `parent` is gone.
-void runTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form);
+void sendTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form);

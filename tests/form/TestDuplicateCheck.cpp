@@ -204,7 +204,7 @@ void TestDuplicateCheck::textCheckAnswers()
     });
     watch.start();
 
-    runTextCheck(&form, &button, data);
+    sendTextCheck(&form, &button, data);
     QVERIFY(!button.isEnabled()); // no second check while this one runs
     QTRY_VERIFY_WITH_TIMEOUT(!MyMsgBox::shownBoxes().isEmpty() || !shownRows.isEmpty(), 20000);
     QVERIFY(button.isEnabled());
