@@ -4,9 +4,19 @@
 #include "widgets/BaseWidget.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 
-// The upload list: one row per saved asset with its upload progress.
+class MyGetUploadListWork;
+class MyProgressItemWidget;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTimer;
+
+// The upload list: one row per saved asset with its upload progress. Rows are restored from
+// the local database when the list is built, added when a form is saved and removed when
+// the asset is deleted or its submission succeeds.
 class MyProgressListWidget : public BaseWidget
 {
     Q_OBJECT
@@ -17,6 +27,15 @@ public:
 
     // Number of listed rows (the page shows the list only when there is one).
     int rowCount() const { return forms.size(); }
+    MyProgressItemWidget* row(int index) const { return rows.value(index); }
+    // The last row of this job, or null.
+    MyProgressItemWidget* findRow(const QString& file_md5, int id) const;
+    const QList<AssetFormData>& formList() const { return forms; }
+
+    QListWidget* listView() const { return list; }
+    QPushButton* startAllButton() const { return startAllBtn; }
+    QPushButton* appendButton() const { return appendBtn; }
+    QLabel* countLabel() const { return countText; }
 
 signals:
     void s_hasFiles();
@@ -27,7 +46,35 @@ signals:
 public slots:
     void renderList(QList<AssetFormData> list);
     void showFileDialog();
+    // "全部开始": starts every row and locks the button for 400 ms.
+    void startAll();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void restore(QList<AssetFormData> list);
+    void addRow(AssetFormData& form);
+    void appendRow(const AssetFormData& form);
+    void removeRow(QString file_md5, int id);
+    void onProgress(int file_id, QString file_md5, qulonglong loaded, QString msg, QString rate);
+    void onFormUpdated(AssetFormData& form);
+    void updateCount();
+    // Builds the rows that are (about to be) on screen and shows those in sight.
+    void placeVisibleRows();
+
+    QPointer<MyGetUploadListWork> listWorker;
+    QLabel* countText = nullptr;
+    QPushButton* appendBtn = nullptr;
+    QPushButton* startAllBtn = nullptr;
+    QListWidget* list = nullptr;
     QList<AssetFormData> forms;
+    QList<MyProgressItemWidget*> rows;
+    // Parent of every row, laid over the list's viewport.
+    QWidget* rowLayer = nullptr;
+    // The rows now shown in the view.
+    QList<MyProgressItemWidget*> placed;
+    QTimer* startAllTimer = nullptr;
 };
