@@ -1,0 +1,50 @@
+#include "form/PickerFrame.h"
+
+#include "widgets/BaseDialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+PickerFrame buildPickerFrame(BaseDialog* dialog, const QString& title)
+{
+    dialog->setWindowTitle(title);
+    dialog->setModal(true);
+
+    auto* outer = new QVBoxLayout(dialog);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto* titleRow = new QWidget(dialog);
+    titleRow->setFixedHeight(BaseDialog::kTitleLineY);
+    auto* titleLayout = new QHBoxLayout(titleRow);
+    titleLayout->setContentsMargins(20, 0, 20, 0);
+    auto* titleLabel = new QLabel(title, titleRow);
+    titleLabel->setObjectName("dialog_title");
+    titleLayout->addWidget(titleLabel);
+    titleLayout->addStretch();
+    outer->addWidget(titleRow);
+
+    PickerFrame frame;
+    frame.body = new QVBoxLayout;
+    frame.body->setContentsMargins(20, 10, 20, 10);
+    outer->addLayout(frame.body, 1);
+
+    auto* buttonRow = new QWidget(dialog);
+    buttonRow->setFixedHeight(BaseDialog::kButtonLineOffset);
+    auto* buttons = new QHBoxLayout(buttonRow);
+    buttons->setContentsMargins(0, 0, 20, 10);
+    buttons->addStretch();
+    frame.submit = new QPushButton("确定", buttonRow);
+    frame.submit->setObjectName("btn_bottom_submit");
+    frame.cancel = new QPushButton("取消", buttonRow);
+    frame.cancel->setObjectName("btn_bottom_cancel");
+    for (QPushButton* b : { frame.submit, frame.cancel }) {
+        b->setCursor(Qt::PointingHandCursor);
+        buttons->addWidget(b, 0, Qt::AlignBottom);
+    }
+    outer->addWidget(buttonRow);
+    QObject::connect(frame.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return frame;
+}
