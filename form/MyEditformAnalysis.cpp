@@ -75,21 +75,39 @@ void MyEditformWidget::md5Arrived(int generation, const QString& md5)
         analysis->setText("文件无法读取，请检查文件是否还在");
         return;
     }
+    checkWithSite();
+}
+
+void MyEditformWidget::checkWithSite()
+{
+    checkFailed = false;
+    const int generation = loadGeneration;
     QPointer<MyEditformWidget> self(this);
-    checkFingerprint(md5, [self, generation](int state) {
+    checkFingerprint(form.file_md5, [self, generation](const FingerprintAnswer& answer) {
         if (self)
-            self->checkArrived(generation, state);
+            self->checkArrived(generation, answer);
     });
 }
 
-void MyEditformWidget::checkArrived(int generation, int state)
+void MyEditformWidget::checkArrived(int generation, const FingerprintAnswer& answer)
 {
     if (!current(generation))
         return;
-    checkState = state;
-    if (state == 2) {
-        MyMsgBox::alert("服务器已有相同资源，不允许重复上传", this);
+    switch (answer.verdict) {
+    case FingerprintVerdict::New:
+        checkState = 1;
+        break;
+    case FingerprintVerdict::Known:
+        checkState = 2;
+        MyMsgBox::alert(answer.text, this);
         emit s_edit_next();
+        break;
+    case FingerprintVerdict::Failed:
+        // No verdict is no duplicate: the file stays in the form, and saving asks again.
+        checkFailed = true;
+        analysis->setText(answer.text);
+        MyMsgBox::alert(answer.text, this);
+        break;
     }
 }
 
@@ -186,7 +204,7 @@ void MyEditformWidget::repackArrived(int generation, const QString& path, bool o
 
 void MyEditformWidget::tick()
 {
-    if (md5Pending || analysisPending || checkState == 0) {
+    if (md5Pending || analysisPending || (checkState == 0 && !checkFailed)) {
         dots = dots % 3 + 1;
         analysis->setText(
             QString("%1%2").arg(isArchive ? "正在分析压缩文件" : "正在分析上传文件", QString(" .").repeated(dots)));
@@ -199,7 +217,8 @@ void MyEditformWidget::finishAnalysis()
 {
     analysisTimer->stop();
     // A failed extraction keeps its note; otherwise there is nothing more to say.
-    if (!(textExtracted && form.file_text.isEmpty()) && !(form.file_md5.isEmpty() && !isArchive))
+    // A failed check keeps its note, so that the author knows why saving asks again.
+    if (!checkFailed && !(textExtracted && form.file_text.isEmpty()) && !(form.file_md5.isEmpty() && !isArchive))
         analysis->hide();
     if (isArchive)
         archiveBtn->show();

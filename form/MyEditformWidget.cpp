@@ -349,6 +349,7 @@ void MyEditformWidget::resetState()
     archiveWarning.clear();
     textExtracted = false;
     checkState = 0;
+    checkFailed = false;
     dots = 0;
     md5Pending = analysisPending = true;
     pendingWarning.clear();
@@ -603,6 +604,13 @@ bool MyEditformWidget::checkBeforeSave()
         MyMsgBox::alert(QString("文件%1已不存在或无法读取，请检查后再保存").arg(form.file_path), this);
         return false;
     }
+    if (checkFailed && checkState == 0 && !md5Pending) {
+        checkWithSite();
+        analysis->show();
+        analysisTimer->start();
+        MyMsgBox::alert("正在重新向服务器查重，请稍后再保存", this);
+        return false;
+    }
     if (md5Pending || analysisPending || checkState == 0) {
         MyMsgBox::alert("稍后提交，正在解析文档内容...", this);
         return false;
@@ -651,6 +659,16 @@ void MyEditformWidget::cancel()
 
 void MyEditformWidget::runTextCheck()
 {
-    // The text duplicate check is added with the submission work; the button is shown
-    // already so that it can be found once a document's text is known.
+    const bool analysing = md5Pending || analysisPending || checkState == 0;
+    const QString refusal = textCheckRefusal(analysing, checkState == 2, form.file_text, [this]() {
+        // Only the current stage and subject matter here; the verdict is for saving.
+        QString ignored;
+        collectForm(ignored);
+        return qMakePair(form.xueduanid, form.chid);
+    });
+    if (!refusal.isEmpty()) {
+        MyMsgBox::alert(refusal, this);
+        return;
+    }
+    sendTextCheck(this, repeatBtn, form);
 }

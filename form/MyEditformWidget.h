@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/AssetTypeTreeNode.h"
+#include "form/DuplicateCheck.h"
 #include "intake/ArchiveEntry.h"
 #include "store/AssetRecords.h"
 #include "widgets/BaseWidget.h"
@@ -58,6 +59,9 @@ public:
     QString archiveWarning;
     QList<ArchiveEntry> archiveEntries;
     bool stageArmed = false;
+    // The last fingerprint check got no answer from the site: the file stays, and saving
+    // asks again.
+    bool checkFailed = false;
 
     QList<AssetTypeTreeNode> selectedTypes() const { return types; }
     MyAssetTypeDialog* typeDialog() const { return assetTypeDialog; }
@@ -117,7 +121,9 @@ private:
     void textArrived(int generation, const QString& text);
     void listingArrived(int generation, const QString& output, bool ok);
     void repackArrived(int generation, const QString& path, bool ok);
-    void checkArrived(int generation, int state);
+    void checkArrived(int generation, const FingerprintAnswer& answer);
+    // Asks the site about the current fingerprint (again, after a failed check).
+    void checkWithSite();
     void fingerprint(const QString& path);
     // The archive tools announce refusals through MyDAO::s_archive_warning right before they
     // call back; the callback takes the text so that it reaches the run it belongs to.

@@ -3,6 +3,7 @@
 #include "net/LoginFormData.h"
 #include "net/MyDAO.h"
 
+#include <QJsonDocument>
 #include <QNetworkInterface>
 #include <QProcessEnvironment>
 #include <QSettings>
@@ -154,7 +155,7 @@ void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
         if (callback)
             callback(reply);
     };
-    postJson(url, body, onReply, true);
+    postJson(url, QJsonDocument(body).toJson(QJsonDocument::Compact), onReply, true);
 }
 
 QString MyDAO::signedInUrl(const QString& jump_url) const

@@ -139,6 +139,9 @@ MyDAO::MyDAO(QObject* parent)
     settingsStore = new QSettings(QSettings::NativeFormat, QSettings::UserScope, "zenweb", "Vantrel");
     manager = new QNetworkAccessManager();
     parseLocalJSON();
+    // A finished upload is submitted here, on this object's thread, whichever worker reported it.
+    connect(this, &MyDAO::s_completed_upload, this, &MyDAO::submitCompletedUpload);
+    connect(this, &MyDAO::s_delete_item, this, &MyDAO::forgetSubmission);
     // Remembered-login keys live here: user only.
     QDir().mkpath(dataDir());
     QFile::setPermissions(dataDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -253,15 +256,19 @@ void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback,
 
 void MyDAO::httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback)
 {
-    postJson(url, body, callback, false);
+    postJson(url, QJsonDocument(body).toJson(QJsonDocument::Compact), callback, false);
 }
 
-void MyDAO::postJson(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback, bool loginReply)
+void MyDAO::httpPost(const QString& url, const QByteArray& json, HTTP_CALLBACK callback)
+{
+    postJson(url, json, callback, false);
+}
+
+void MyDAO::postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply)
 {
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("token"), tokenValue(token));
     const QNetworkRequest request = jsonRequest(url, query);
-    const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
     QNetworkReply* reply = manager->post(request, json);
     writeLog(request.url().toString());
     writeLog(QString::fromUtf8(json));

@@ -11,6 +11,7 @@
 //   store/Database.cpp     the SQLite statements and housekeeping
 //   intake/*.cpp           archive reading, text extraction, fingerprint
 //   upload/UploadJobs.cpp  job list, form cache
+//   form/AssetSubmission.cpp  submission of an uploaded asset's metadata
 // Each section below belongs to the file of the same subsystem.
 
 #include "store/AssetRecords.h"
@@ -22,10 +23,10 @@
 #include <QMap>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QUrlQuery>
-
 #include <functional>
 
 class QNetworkAccessManager;
@@ -60,6 +61,8 @@ public:
     // ---- request client (net/MyDAO.cpp) ----
     void httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr);
     void httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback);
+    // The same with a body that is already JSON text (keys in the caller's order).
+    void httpPost(const QString& url, const QByteArray& json, HTTP_CALLBACK callback);
     void httpGetRaw(const QString& url, RAW_CALLBACK callback);
     // Every request starts from this one: certificate checks (system store plus the CAs of
     // VANTREL_CA_CERTS), TLS 1.2 or later, and the transfer time-out. Safe from any thread.
@@ -190,6 +193,16 @@ public:
     // Form data of every job started in this run, by asset id (used after the upload).
     QMap<int, AssetFormData> formCache;
 
+    // ---- submission (form/AssetSubmission.cpp) ----
+    // Sends the metadata of an uploaded asset to the site. Accepted: the record is retired
+    // (s_completed_submit); refused: the reason goes to its row through s_progress_upload and
+    // the record stays, so that starting the row again sends the submission again. One
+    // submission per record is in flight at a time.
+    void saveUploadFile(AssetFormData& form);
+    // The answer to s_completed_upload: submits the cached form of `id`, if there is one.
+    void submitCompletedUpload(int id);
+    bool isSubmitting(int id) const { return submitting.contains(id); }
+
 signals:
     void s_set_district(QString tag, QJsonArray& data);
     void s_submit_fileform_ok(AssetFormData& form);
@@ -225,7 +238,7 @@ private:
     // end, and its dialog waits for an answer), and a null "errcode" is left to the login.
     QJsonObject judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver,
                            bool loginReply = false);
-    void postJson(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback, bool loginReply);
+    void postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply);
 
     // ---- session (net/Login.cpp) ----
     RecentLogin loginData;
@@ -242,6 +255,11 @@ private:
     // Renames the damaged file with a time stamp; returns the new name, empty on failure.
     QString moveDamagedDatabaseAside();
     void reportSqlError(const QString& title, const QString& text);
+
+    // ---- submission (form/AssetSubmission.cpp) ----
+    // A deleted record's cached form goes, so that a late reply finds nothing to retire.
+    void forgetSubmission(QString file_md5, int id);
+    QSet<int> submitting;
 
     // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
     // Guards uploadJobs and jobsInProgress; workers only try-lock it.

@@ -68,6 +68,13 @@ struct UploadFile
 // ends with one.
 QString buildFilePath(const QString& dir, const QString& name);
 
+// The name under which the upload service stores a file and under which the submission
+// names it: "yyyy/MM/dd/vudedudiv" + yyyyMMdd + MD5 + "_uid_id_5_tool." + suffix, the date
+// being `createdTime` in local time and the suffix the text after the last dot of the file
+// name. The pieces' Save-As header and the submission's "uploadurl" both come from here,
+// so the site always finds the bytes the submission names.
+QString saveAsName(const QString& filePath, const QString& fileMd5, qint64 createdTime, int id, int uid);
+
 // The records travel in queued signals between threads; registration is idempotent.
 void registerRecordMetaTypes();
 

@@ -643,6 +643,10 @@ bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
         writeLog(QString("%1%2数据库更新失败！").arg(866).arg(form.file_md5));
         return false;
     }
+    // No row of this user has that id and MD5 (deleted, or another account is logged in
+    // now): nothing was retired, so nothing is renamed or reported.
+    if (query.numRowsAffected() < 1)
+        return false;
     const QString path = form.file_path.isEmpty() ? buildFilePath(form.file_dir, form.file_name) : form.file_path;
     if (path.startsWith(tmpDir(), Qt::CaseSensitive))
         QFile::rename(path, path + ".tempfile");

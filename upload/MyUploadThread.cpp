@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -325,11 +324,7 @@ QNetworkRequest MyUploadThread::pieceRequest(QNetworkRequest request, const Uplo
         "Session-ID",
         QStringLiteral("%1-%3-%2").arg(job.file_md5, created.toString(QStringLiteral("ddMMyyyy")), uidText).toUtf8());
     request.setRawHeader("Save-As",
-                         QStringLiteral("%4/vudedudiv%1%2_%6_%5_5_tool.%3")
-                             .arg(created.toString(QStringLiteral("yyyyMMdd")), job.file_md5,
-                                  QFileInfo(job.file_path).suffix(), created.toString(QStringLiteral("yyyy/MM/dd")),
-                                  QString::number(job.file_id), uidText)
-                             .toUtf8());
+                         saveAsName(job.file_path, job.file_md5, job.created_time, job.file_id, uid).toUtf8());
     request.setRawHeader("X-Tool-Version", "2.28.1.210115");
     request.setRawHeader("X-Signature", signature(job.file_size, job.file_md5));
     request.setRawHeader("uid", uidText.toUtf8());

@@ -18,6 +18,17 @@ void MyDAO::enqueueUpload(UploadFile job)
     }
     if (jobsInProgress.contains(job.file_id) && !jobsLettingGo.contains(job.file_id))
         return;
+    // Every byte is on the site already (its submission was refused, or never answered):
+    // report it complete, as a worker would at once, without waiting for a free worker;
+    // the completion sends the submission again.
+    if (job.file_size > 0 && job.file_size_loaded == job.file_size) {
+        lock.unlock();
+        job.file_status = 6;
+        job.file_status_msg.clear();
+        QMetaObject::invokeMethod(
+            this, [this, job]() { updateUploadProgress(job, QString()); }, Qt::QueuedConnection);
+        return;
+    }
     uploadJobs.append(job);
 }
 
