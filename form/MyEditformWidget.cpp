@@ -1,7 +1,6 @@
 #include "form/MyEditformWidget.h"
 
 #include "form/MyAssetTypeDialog.h"
-#include "widgets/MyBreadWidget.h"
 #include "form/MyCategoryItemNode.h"
 #include "form/MyChapterTreeDialog.h"
 #include "form/MyLinkDistrictWidget.h"
@@ -10,6 +9,7 @@
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "net/MyOptionItem.h"
+#include "widgets/MyBreadWidget.h"
 #include "widgets/MyMsgBox.h"
 
 #include <QButtonGroup>

@@ -9,47 +9,49 @@ using Endpoints::Role;
 struct Entry
 {
     Role role;
-    const char* path;   // path and query, fixed
+    const char* path; // path and query, fixed
 };
 
 // In table order. Entries without a role (the chat page, the key, the file name) are
 // handled below.
 const Entry kEntries[] = {
-    {Role::Account, "/avatar.php"},
-    {Role::Account, "/tool/tool-login"},
-    {Role::Account, "/tool/remember-login"},
-    {Role::Website, "/ucp.php?mod=pm"},
-    {Role::Upload, "/upload/"},
-    {Role::Website, "/toolupload/asset/asset-submit"},
-    {Role::Website, "/toolupload/district"},
-    {Role::Website, "/toolupload/asset"},
-    {Role::Website, "/toolupload/down-gains/gains-info"},
-    {Role::Website, "/toolupload/down-gains/gains-type"},
-    {Role::Website, "/toolupload/down-gains/gains-total-jin"},
-    {Role::Website, "/toolupload/down-gains/gains-total-pu"},
-    {Role::Website, "/toolupload/asset/detail"},
-    {Role::Website, "/toolupload/asset/checking-intro"},
-    {Role::Website, "/toolupload/versions/version"},
-    {Role::Website, "/toolupload/versions"},
-    {Role::Website, "/toolupload/versions/asset-versions"},
-    {Role::Website, "/toolupload/asset/subset-check"},
-    {Role::Website, "/nsoft/toolupload/version.json"},
-    {Role::Website, "/nsoft/toolupload/resource/rule.json"},
-    {Role::Website, "/nsoft/toolupload/resource/vtup.json"},
-    {Role::News, "/A/130/137/V729019.shtml"},
-    {Role::News, "/A/130/137/V729020.shtml"},
-    {Role::News, "/A/130/123/V798955.shtml"},
+    { Role::Account, "/avatar.php" },
+    { Role::Account, "/tool/tool-login" },
+    { Role::Account, "/tool/remember-login" },
+    { Role::Website, "/ucp.php?mod=pm" },
+    { Role::Upload, "/upload/" },
+    { Role::Website, "/toolupload/asset/asset-submit" },
+    { Role::Website, "/toolupload/district" },
+    { Role::Website, "/toolupload/asset" },
+    { Role::Website, "/toolupload/down-gains/gains-info" },
+    { Role::Website, "/toolupload/down-gains/gains-type" },
+    { Role::Website, "/toolupload/down-gains/gains-total-jin" },
+    { Role::Website, "/toolupload/down-gains/gains-total-pu" },
+    { Role::Website, "/toolupload/asset/detail" },
+    { Role::Website, "/toolupload/asset/checking-intro" },
+    { Role::Website, "/toolupload/versions/version" },
+    { Role::Website, "/toolupload/versions" },
+    { Role::Website, "/toolupload/versions/asset-versions" },
+    { Role::Website, "/toolupload/asset/subset-check" },
+    { Role::Website, "/nsoft/toolupload/version.json" },
+    { Role::Website, "/nsoft/toolupload/resource/rule.json" },
+    { Role::Website, "/nsoft/toolupload/resource/vtup.json" },
+    { Role::News, "/A/130/137/V729019.shtml" },
+    { Role::News, "/A/130/137/V729020.shtml" },
+    { Role::News, "/A/130/123/V798955.shtml" },
 };
 constexpr int kRoleEntries = sizeof(kEntries) / sizeof(kEntries[0]);
 
-// Entries after the chat page, again with a role.
+// Entries after the chat page, again with a role; one entry a line, like the table above.
+// clang-format off
 const Entry kLateEntries[] = {
-    {Role::Website, "/soft.php"},
-    {Role::Website, "/toolupload/site/login"},
-    {Role::Website, "/ucp.php"},
-    {Role::Website, "/help/"},
-    {Role::Website, "/ucp.php?mod=drawing&op=apply"},
+    { Role::Website, "/soft.php" },
+    { Role::Website, "/toolupload/site/login" },
+    { Role::Website, "/ucp.php" },
+    { Role::Website, "/help/" },
+    { Role::Website, "/ucp.php?mod=drawing&op=apply" },
 };
+// clang-format on
 constexpr int kLateEntries_ = sizeof(kLateEntries) / sizeof(kLateEntries[0]);
 
 constexpr int kAll = 32;

@@ -15,7 +15,7 @@ namespace {
 const char* const lastDirKey = "LastSelectDirPath";
 bool haveDialogAnswer = false;
 QStringList dialogAnswer;
-}
+} // namespace
 
 void answerNextFileDialog(const QStringList& files)
 {

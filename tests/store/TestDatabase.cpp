@@ -417,8 +417,11 @@ private slots:
         };
         const int oldCopy = row({ { "file_md5", "aaa" }, { "subject", "旧" } });
         // A restored row is submitted after its upload: it must keep its textbook version and region.
-        const int second = row({ { "file_md5", "bbb" }, { "subject", "乙" }, { "file_size_loaded", THREE_GIB },
-                                 { "bookversionid", 12 }, { "fitname", "浙江 杭州" } });
+        const int second = row({ { "file_md5", "bbb" },
+                                 { "subject", "乙" },
+                                 { "file_size_loaded", THREE_GIB },
+                                 { "bookversionid", 12 },
+                                 { "fitname", "浙江 杭州" } });
         const int newCopy = row({ { "file_md5", "aaa" }, { "subject", "新" } });
         row({ { "file_md5", "ccc" }, { "deleted_time", NOW } });
         row({ { "file_md5", "ddd" }, { "uid", 8 } });

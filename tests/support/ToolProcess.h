@@ -20,8 +20,8 @@ struct ProcessResult
 // Standard input stays open unless `input` is given, so a tool that waited for a password on
 // it would run into the limit instead of passing.
 inline ProcessResult runProcess(const QString& program, const QStringList& args, int limitMs = 120000,
-                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-                       const QByteArray& input = QByteArray())
+                                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                                const QByteArray& input = QByteArray())
 {
     QProcess process;
     process.setProcessEnvironment(env);

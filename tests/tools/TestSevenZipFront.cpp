@@ -42,7 +42,6 @@ Run runFront(const QStringList& args, const QString& path = QString(), const QBy
     return runProgram(frontPath(), args, path, input);
 }
 
-
 // The value after "<key>:" on its own line, as the client reads it; -1 when missing.
 qint64 countLine(const QByteArray& out, const QByteArray& key)
 {

@@ -1,6 +1,5 @@
 #include "form/FormTestKit.h"
 #include "form/MyAssetTypeDialog.h"
-#include "widgets/MyBreadWidget.h"
 #include "form/MyChapterTreeDialog.h"
 #include "form/MyEditformWidget.h"
 #include "form/MyLinkDistrictWidget.h"
@@ -9,6 +8,7 @@
 #include "ui/MyBtnformWidget.h"
 #include "ui/MyProgressListWidget.h"
 #include "ui/UploadIntake.h"
+#include "widgets/MyBreadWidget.h"
 
 #include <QComboBox>
 #include <QDropEvent>

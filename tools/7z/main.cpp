@@ -48,7 +48,6 @@ void say(const std::string& line)
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
-
 std::string rightAligned(uint64_t value, size_t width)
 {
     std::string text = std::to_string(value);

@@ -40,7 +40,6 @@ void say(const std::string& line)
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
-
 std::string lower(std::string s)
 {
     for (char& c : s) {
