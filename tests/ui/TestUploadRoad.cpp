@@ -260,7 +260,7 @@ void TestUploadRoad::documentFolderAndZipBecomeResources()
     QStringList names;
     QStringList paths;
     // A packed folder and a repacked archive get working names of their own.
-    for (const QString& name : { "lesson-notes", "", "" }) {
+    for (const QString& name : QStringList { "lesson-notes", "", "" }) {
         MyEditformWidget* form = analysedForm(name);
         QVERIFY2(form, qPrintable(name));
         fill(form);
