@@ -4,18 +4,14 @@
 #include "intake/FileTypes.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
+#include "upload/PieceTransport.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QMutexLocker>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -108,7 +104,7 @@ void MyUploadThread::run()
 {
     // Created here so that it lives on this thread; kept for every piece so that the
     // connection to the upload service is reused.
-    QNetworkAccessManager nam;
+    PieceTransport transport;
     for (;;) {
         if (stopFlag)
             return;
@@ -119,7 +115,7 @@ void MyUploadThread::run()
         const qint64 startMs = QDateTime::currentMSecsSinceEpoch();
         if (status == 3) {
             QThread::msleep(10);
-            uploadStep(nam, startMs);
+            uploadStep(transport, startMs);
             continue;
         }
         UploadFile job;
@@ -152,7 +148,7 @@ void MyUploadThread::run()
                      .arg(QString::number(quintptr(QThread::currentThreadId())), QString::number(current.file_id),
                           current.file_md5, current.file_name, QString::number(jobUid)),
                  1);
-        uploadStep(nam, startMs);
+        uploadStep(transport, startMs);
     }
 }
 
@@ -184,7 +180,7 @@ void MyUploadThread::fail(const QString& message)
     report(QString());
 }
 
-void MyUploadThread::uploadStep(QNetworkAccessManager& nam, qint64 startMs)
+void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
 {
     if (current.file_size_loaded == current.file_size) {
         int s = status;
@@ -239,7 +235,9 @@ void MyUploadThread::uploadStep(QNetworkAccessManager& nam, qint64 startMs)
         return;
 
     QString reason;
-    const int code = sendPiece(nam, request, body, reason);
+    // A server that stops answering must not hold the worker forever, and a stop must not
+    // wait for the piece.
+    const int code = transport.post(request, body, stopFlag, stallLimitMs, reason);
     if (code == 201 || code == 200) {
         retryCount = 0;
         if (code == 201) {
@@ -265,35 +263,6 @@ void MyUploadThread::uploadStep(QNetworkAccessManager& nam, qint64 startMs)
     }
     retryCount = 0;
     fail(QStringLiteral("上传失败,%1,%2").arg(QString::number(code), reason));
-}
-
-int MyUploadThread::sendPiece(QNetworkAccessManager& nam, const QNetworkRequest& request, const QByteArray& body,
-                              QString& reason)
-{
-    QNetworkReply* reply = nam.post(request, body);
-    QEventLoop loop;
-    QElapsedTimer quiet;
-    quiet.start();
-    auto progressed = [&quiet](qint64, qint64) { quiet.restart(); };
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(reply, &QNetworkReply::uploadProgress, &loop, progressed);
-    connect(reply, &QNetworkReply::downloadProgress, &loop, progressed);
-    // A server that stops answering must not hold the worker forever, and a stop must not
-    // wait for the piece.
-    QTimer watch;
-    watch.setInterval(20);
-    connect(&watch, &QTimer::timeout, &loop, [&]() {
-        if (stopFlag || quiet.elapsed() >= stallLimitMs)
-            reply->abort();
-    });
-    watch.start();
-    if (!reply->isFinished())
-        loop.exec();
-    watch.stop();
-    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    delete reply;
-    return code;
 }
 
 QByteArray MyUploadThread::signature(qint64 file_size, const QString& file_md5)

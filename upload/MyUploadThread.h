@@ -8,7 +8,7 @@
 #include <atomic>
 
 class MyDAO;
-class QNetworkAccessManager;
+class PieceTransport;
 class QNetworkRequest;
 
 // One of the upload workers. It takes waiting jobs from MyDAO's job list and sends each
@@ -17,7 +17,7 @@ class QNetworkRequest;
 //
 // The worker object lives on the thread that created it (the GUI thread), where its
 // handlers of MyDAO's signals run; they only touch the atomic flags and the current job's
-// status. The network access manager, the file and the wait for a reply live on the
+// status. The piece transport, the file and the wait for a reply live on the
 // worker's own thread.
 class MyUploadThread : public QThread
 {
@@ -57,9 +57,7 @@ private:
     void onLockUploadThread(bool b);
 
     // One pass of the upload step (one piece at most). `startMs` is the time the pass began.
-    void uploadStep(QNetworkAccessManager& nam, qint64 startMs);
-    // Sends one piece and waits for the answer; returns the HTTP status (0 when none came).
-    int sendPiece(QNetworkAccessManager& nam, const QNetworkRequest& request, const QByteArray& body, QString& reason);
+    void uploadStep(PieceTransport& transport, qint64 startMs);
     void takeJob(const UploadFile& job);
     void report(const QString& rate);
     void fail(const QString& message);
