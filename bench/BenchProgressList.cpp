@@ -104,7 +104,7 @@ int main(int argc, char* argv[])
 
     MyDAO::referenceFetchLimitMs = 500;
     MyDAO* dao = MyDAO::instance();
-    dao->uid = 4242;
+    dao->setUid(4242);
     QElapsedTimer clock;
     clock.start();
     insertAssets(dao, count, textKb * 1024);

@@ -94,7 +94,7 @@ int main(int argc, char* argv[])
     if (qss.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(qss.readAll()));
     MyDAO* dao = MyDAO::instance();
-    dao->uid = 10001;
+    dao->setUid(10001);
     MyUploadManager::instance();
 
     QTemporaryDir data;

@@ -102,7 +102,7 @@ void MyDAO::saveUploadFile(AssetFormData& form)
     if (submitting.contains(id))
         return;
     submitting.insert(id);
-    httpPost(URL_ASSET_SUBMIT, submissionBody(form, uid), [this, id, md5](QJsonObject& reply) {
+    httpPost(URL_ASSET_SUBMIT, submissionBody(form, uid()), [this, id, md5](QJsonObject& reply) {
         submitting.remove(id);
         // The row may have been deleted meanwhile (its cached form went with it): the
         // answer then concerns nothing the author still has.

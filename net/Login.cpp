@@ -137,7 +137,7 @@ void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
         const std::optional<int> code = replyErrcode(reply);
         if (code && *code == 0) {
             const QJsonObject data = reply.value("data").toObject();
-            token = data.value("token").toString();
+            setToken(data.value("token").toString());
             RecentLogin account;
             account.uid = jsonInt(data.value("uid"));
             account.username = data.value("username").toString();
@@ -146,7 +146,7 @@ void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
             account.remember_encrypt_key = data.value("remember_encrypt_key").toString();
             account.team_status = jsonBool(data.value("team_status"));
             account.auto_login = autoLogin;
-            uid = account.uid;
+            setUid(account.uid);
             loginData = account;
             saveLogin(account, keySent);
             if (autoLogin)
@@ -158,9 +158,21 @@ void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
     postJson(url, QJsonDocument(body).toJson(QJsonDocument::Compact), onReply, true);
 }
 
+QString MyDAO::token() const
+{
+    QMutexLocker lock(&tokenMutex);
+    return sessionToken;
+}
+
+void MyDAO::setToken(const QString& value)
+{
+    QMutexLocker lock(&tokenMutex);
+    sessionToken = value;
+}
+
 QString MyDAO::signedInUrl(const QString& jump_url) const
 {
-    const QString stamp = token + '&' + QString::number(Clock::nowSecs());
+    const QString stamp = token() + '&' + QString::number(Clock::nowSecs());
     QStringList items;
     items << queryItem("mac", machineMac());
     items << queryItem("token", QString::fromLatin1(stamp.toUtf8().toBase64()));

@@ -228,7 +228,7 @@ void MyDAO::watchReplySize(QNetworkReply* reply, bool json)
 
 void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx)
 {
-    query.addQueryItem(QStringLiteral("token"), tokenValue(token));
+    query.addQueryItem(QStringLiteral("token"), tokenValue(token()));
     const QNetworkRequest request = jsonRequest(url, query);
     QNetworkReply* reply = manager->get(request);
     writeLog(request.url().toString());
@@ -267,7 +267,7 @@ void MyDAO::httpPost(const QString& url, const QByteArray& json, HTTP_CALLBACK c
 void MyDAO::postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply)
 {
     QUrlQuery query;
-    query.addQueryItem(QStringLiteral("token"), tokenValue(token));
+    query.addQueryItem(QStringLiteral("token"), tokenValue(token()));
     const QNetworkRequest request = jsonRequest(url, query);
     QNetworkReply* reply = manager->post(request, json);
     writeLog(request.url().toString());

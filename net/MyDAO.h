@@ -27,6 +27,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QUrlQuery>
+#include <atomic>
 #include <functional>
 
 class QNetworkAccessManager;
@@ -75,8 +76,11 @@ public:
     static void setReplySizeLimitForTesting(qint64 bytes);
 
     // ---- session (net/Login.cpp) ----
-    int uid = 0;
-    QString token;
+    // The logged-in account's uid (0 before login) and session token; readable from any thread.
+    int uid() const { return sessionUid.load(); }
+    void setUid(int value) { sessionUid.store(value); }
+    QString token() const;
+    void setToken(const QString& value);
     // The logged-in account: uid, username, avatar address, remember_encrypt_key, team_status.
     const RecentLogin& currentLogin() const { return loginData; }
     // Sends the login (LoginFormData lives in net/LoginFormData.h); the session and the
@@ -241,6 +245,9 @@ private:
     void postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply);
 
     // ---- session (net/Login.cpp) ----
+    std::atomic<int> sessionUid { 0 };
+    mutable QMutex tokenMutex;
+    QString sessionToken;
     RecentLogin loginData;
     QList<RecentLogin> recentLoginList;
 

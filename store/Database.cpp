@@ -152,7 +152,7 @@ QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
     // MAX(id) the bare columns come from the newest row, which is the one to resume.
     query.prepare("SELECT *, MAX(id) FROM assets WHERE is_filling=1 AND deleted_time is NULL AND uid=:uid GROUP BY "
                   "file_md5 ORDER BY id DESC");
-    query.bindValue(":uid", uid);
+    query.bindValue(":uid", uid());
     if (!query.exec())
         return list;
     while (query.next()) {
@@ -445,7 +445,7 @@ bool MyDAO::saveAssetForm(AssetFormData& form, bool startUpload)
         ":xueduanid, :chid, :subject, :created_time, :updated_time, :flag, :catid, :catpath, :catname_path, :stars, "
         ":fitprovince, :fitcity, :fitdist, :fitname, :copyrighttype, :is_filling, :file_icon, :file_size, "
         ":file_size_loaded, :file_dir, :file_name, :file_md5, :file_text, :versionid, :bookversionid)");
-    insert.bindValue(":uid", uid);
+    insert.bindValue(":uid", uid());
     bindFormFields(insert, form);
     insert.bindValue(":created_time", now);
     insert.bindValue(":updated_time", now);
@@ -493,7 +493,7 @@ bool MyDAO::updateAssetForm(AssetFormData& form, bool startUpload)
     bindFormFields(update, form);
     update.bindValue(":updated_time", Clock::nowSecs());
     update.bindValue(":id", form.id);
-    update.bindValue(":uid", uid);
+    update.bindValue(":uid", uid());
     if (!update.exec()) {
         reportSqlError("1 error: ", update.lastError().text() + "\r\n" + statementText(update));
         writeLog(QString("表单数据保存失败: %1").arg(statementText(update)));
@@ -543,7 +543,7 @@ QList<AssetFormData> MyDAO::loadPendingAssets()
 {
     QList<AssetFormData> list;
     if (QThread::currentThread() == thread()) {
-        list = readPendingAssets(mainConnection(), uid);
+        list = readPendingAssets(mainConnection(), uid());
     } else {
         // A connection may only be used on the thread that made it: the loader thread gets its
         // own, for this one load.
@@ -553,7 +553,7 @@ QList<AssetFormData> MyDAO::loadPendingAssets()
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
             db.setDatabaseName(databasePath());
             if (db.open())
-                list = readPendingAssets(db, uid);
+                list = readPendingAssets(db, uid());
             db.close();
         }
         QSqlDatabase::removeDatabase(name);
@@ -577,7 +577,7 @@ bool MyDAO::deleteAsset(int id, const QString& md5)
         asset.prepare("DELETE FROM assets WHERE id=:id AND file_md5=:file_md5  AND uid=:uid");
         asset.bindValue(":id", id);
         asset.bindValue(":file_md5", md5);
-        asset.bindValue(":uid", uid);
+        asset.bindValue(":uid", uid());
         ok = asset.exec();
     }
     ok = ok && db.commit();
@@ -614,7 +614,7 @@ void MyDAO::updateUploadProgress(const UploadFile& job, const QString& rate)
         query.bindValue(":updated_time", Clock::nowSecs());
         query.bindValue(":id", job.file_id);
         query.bindValue(":file_md5", job.file_md5);
-        query.bindValue(":uid", uid);
+        query.bindValue(":uid", uid());
         if (!query.exec()) {
             writeLog(QString("%1 上传进度更新失败").arg(job.file_md5));
             // The file is whole on the server: its submission must not wait for a row that
@@ -638,7 +638,7 @@ bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
     query.bindValue(":deleted_time", Clock::nowSecs());
     query.bindValue(":id", form.id);
     query.bindValue(":file_md5", form.file_md5);
-    query.bindValue(":uid", uid);
+    query.bindValue(":uid", uid());
     if (!query.exec()) {
         writeLog(QString("%1%2数据库更新失败！").arg(866).arg(form.file_md5));
         return false;

@@ -156,7 +156,7 @@ void MyUploadThread::takeJob(const UploadFile& job)
 {
     heldId = job.file_id;
     retryCount = 0;
-    jobUid = owner->uid;
+    jobUid = owner->uid();
     QMutexLocker lock(&identityLock);
     current = job;
     status = job.file_status;

@@ -282,7 +282,7 @@ void TestLoginWindow::successAccepts()
     QCOMPARE(w.result(), int(QDialog::Accepted));
     QVERIFY(!w.isVisible());
     QVERIFY(w.errorTip()->isHidden());
-    QCOMPARE(MyDAO::instance()->uid, 10001);
+    QCOMPARE(MyDAO::instance()->uid(), 10001);
     // Names and passwords are sent trimmed.
     const QJsonObject body = bodyOf(site.requests("/tool/tool-login").last());
     QCOMPARE(body.value("username").toString(), QString("demo_teacher"));
@@ -305,7 +305,7 @@ void TestLoginWindow::busyClickIgnored()
 
 void TestLoginWindow::closedWhileWaiting()
 {
-    MyDAO::instance()->uid = 0;
+    MyDAO::instance()->setUid(0);
     auto* w = new LoginWindow;
     w->show();
     fill(*w, "demo_teacher", "demo1234");
@@ -313,7 +313,7 @@ void TestLoginWindow::closedWhileWaiting()
     QVERIFY(w->isBusy());
     delete w;
     // The reply still logs the session in; the dialog's handler must not run on the gone window.
-    QVERIFY(QTest::qWaitFor([] { return MyDAO::instance()->uid == 10001; }, 20000));
+    QVERIFY(QTest::qWaitFor([] { return MyDAO::instance()->uid() == 10001; }, 20000));
     QTest::qWait(50);
 }
 
@@ -434,7 +434,7 @@ void TestLoginWindow::automaticLogin()
     QVERIFY(waitIdle(w));
     // The reply came before the dialog ran: exec() returns at once, logged in.
     QCOMPARE(w.exec(), int(QDialog::Accepted));
-    QCOMPARE(dao->uid, 10001);
+    QCOMPARE(dao->uid(), 10001);
     QCOMPARE(site.requests("/tool/remember-login").size(), 1);
 }
 

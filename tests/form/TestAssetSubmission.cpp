@@ -112,9 +112,9 @@ void TestAssetSubmission::initTestCase()
     MyDAO::referenceFetchLimitMs = 3000;
     dao = MyDAO::instance();
     int uid = 0;
-    dao->token = site.loginToken("demo_teacher", "demo1234", &uid);
-    QVERIFY(!dao->token.isEmpty());
-    dao->uid = uid;
+    dao->setToken(site.loginToken("demo_teacher", "demo1234", &uid));
+    QVERIFY(!dao->token().isEmpty());
+    dao->setUid(uid);
 }
 
 void TestAssetSubmission::init()

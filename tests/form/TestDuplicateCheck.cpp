@@ -57,9 +57,9 @@ void TestDuplicateCheck::initTestCase()
     MyDAO::referenceFetchLimitMs = 3000;
     MyDAO* dao = MyDAO::instance();
     int uid = 0;
-    dao->token = site.loginToken("demo_teacher", "demo1234", &uid);
-    dao->uid = uid;
-    QVERIFY(!dao->token.isEmpty());
+    dao->setToken(site.loginToken("demo_teacher", "demo1234", &uid));
+    dao->setUid(uid);
+    QVERIFY(!dao->token().isEmpty());
     MyMsgBox::setUnattended(true);
 }
 

@@ -157,7 +157,7 @@ void TestLogin::requestBody()
     QVERIFY(body.value("loginsalt").isString());
     qunsetenv("VANTREL_TOOLSOFT_LOGIN_SALT");
     // A second login carries the session's token.
-    const QString token = MyDAO::instance()->token;
+    const QString token = MyDAO::instance()->token();
     loginAndWait(form("demo_solo", "demo1234"));
     const QJsonArray after = site.requests("/tool/tool-login");
     QCOMPARE(after.last().toObject().value("query").toObject().value("token").toString(), token);
@@ -189,9 +189,9 @@ void TestLogin::sessionAfterLogin()
     QCOMPARE(reply.value("errcode").toInt(-99), 0);
     const QJsonObject data = reply.value("data").toObject();
 
-    QCOMPARE(dao->uid, uid);
-    QCOMPARE(dao->token, data.value("token").toString());
-    QVERIFY(!dao->token.isEmpty());
+    QCOMPARE(dao->uid(), uid);
+    QCOMPARE(dao->token(), data.value("token").toString());
+    QVERIFY(!dao->token().isEmpty());
     const RecentLogin& me = dao->currentLogin();
     QCOMPARE(me.uid, uid);
     QCOMPARE(me.username, user);
@@ -221,12 +221,12 @@ void TestLogin::refusalLeavesSession()
     MyDAO* dao = MyDAO::instance();
     dao->clearLogins();
     QCOMPARE(loginAndWait(form("demo_solo", "demo1234")).value("errcode").toInt(-99), 0);
-    const QString token = dao->token;
+    const QString token = dao->token();
 
     QCOMPARE(loginAndWait(form("demo_teacher", "wrong", false, true)).value("errcode").toInt(), 10002);
     QCOMPARE(loginAndWait(form("demo_restricted", "demo1234", true, true)).value("errcode").toInt(), 10007);
-    QCOMPARE(dao->token, token);
-    QCOMPARE(dao->uid, 10002);
+    QCOMPARE(dao->token(), token);
+    QCOMPARE(dao->uid(), 10002);
     QCOMPARE(dao->autoLoginUid(), 0);
     QCOMPARE(dao->loadRecentLogins().size(), 1);
 }
@@ -245,7 +245,7 @@ void TestLogin::signedInAddresses()
     QCOMPARE(queryValue(plain, "mac"), MyDAO::machineMac());
     QCOMPARE(queryValue(plain, "jump_url"), URL_UCP);
     const QString stamp = QString::fromUtf8(QByteArray::fromBase64(queryValue(plain, "token").toLatin1()));
-    QCOMPARE(stamp.section('&', 0, 0), dao->token);
+    QCOMPARE(stamp.section('&', 0, 0), dao->token());
     QVERIFY(stamp.section('&', 1).toLongLong() > 1600000000);
 
     // A jump address with a query of its own arrives whole.

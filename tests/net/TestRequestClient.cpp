@@ -270,7 +270,7 @@ void TestRequestClient::judging()
 void TestRequestClient::noServer()
 {
     // Port 9 is closed on this machine: no HTTP answer at all.
-    dao->token = "tok-secret";
+    dao->setToken("tok-secret");
     const Outcome get = send(false, "https://127.0.0.1:9/toolupload/asset?flag=9");
     QCOMPARE(get.calls, 1);
     QCOMPARE(get.obj, (QJsonObject { { "errcode", -3 }, { "message", "0 Internal Server Error" } }));
@@ -287,7 +287,7 @@ void TestRequestClient::noServer()
     QVERIFY(log.contains(R"( {"password":"***","username":"li"})"));
     QVERIFY(!log.contains("hunter2"));
     QVERIFY(!log.contains("tok-secret"));
-    dao->token = QString();
+    dao->setToken(QString());
 }
 
 void TestRequestClient::contextRouting_data()

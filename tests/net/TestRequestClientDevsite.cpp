@@ -81,7 +81,7 @@ void TestRequestClientDevsite::initTestCase()
 void TestRequestClientDevsite::init()
 {
     QVERIFY(site.reset());
-    dao->token = QString();
+    dao->setToken(QString());
 }
 
 void TestRequestClientDevsite::cleanupTestCase()
@@ -124,7 +124,7 @@ Result TestRequestClientDevsite::post(const QString& url, const QJsonObject& bod
 
 void TestRequestClientDevsite::getCarriesQueryTokenAndHeaders()
 {
-    dao->token = "t+k/1==";
+    dao->setToken("t+k/1==");
     // The query already in the caller's URL is dropped; parameters go in the query argument.
     const Result r = get(URL_DISTRICT + "?upid=77&stale=1", QUrlQuery { { "upid", "0" }, { "q", "a+b c&d=e" } });
     QCOMPARE(r.calls, 1);
@@ -194,7 +194,7 @@ void TestRequestClientDevsite::postCarriesBodyAndMasksTheLog()
     QVERIFY(!log.contains(key));
 
     // Logged in, the token goes along with the next request and stays out of the log.
-    dao->token = token;
+    dao->setToken(token);
     QCOMPARE(get(URL_DISTRICT, QUrlQuery { { "upid", "0" } }).obj.value("errcode").toInt(-1), 0);
     QCOMPARE(site.requests("/toolupload/district").first().toObject().value("query").toObject().value("token"),
              QJsonValue(token));

@@ -136,7 +136,7 @@ private slots:
         QVERIFY(run("DELETE FROM asset_types"));
         QVERIFY(run("DELETE FROM logins"));
         Clock::setNowForTesting(QDateTime::fromSecsSinceEpoch(NOW));
-        dao->uid = 7;
+        dao->setUid(7);
         dao->clearUploadJobs();
         notifier.boxes.clear();
     }

@@ -47,8 +47,10 @@ public:
                 });
             replies.append({ ctx, obj });
         });
-        dao->token = site.loginToken(user, "demo1234", &dao->uid);
-        return !dao->token.isEmpty();
+        int uid = 0;
+        dao->setToken(site.loginToken(user, "demo1234", &uid));
+        dao->setUid(uid);
+        return !dao->token().isEmpty();
     }
 
     int repliesFor(QObject* ctx) const

@@ -92,7 +92,7 @@ void TestProgressList::initTestCase()
 void TestProgressList::init()
 {
     // Every test lists only its own assets.
-    dao->uid = ++uid;
+    dao->setUid(++uid);
     ++seed;
     QVERIFY(site.reset());
     dao->clearUploadJobs();

@@ -27,7 +27,7 @@ int runChild(int argc, char** argv)
     QCoreApplication app(argc, argv);
     MyDAO::referenceFetchLimitMs = 2000;
     MyDAO* dao = MyDAO::instance();
-    dao->uid = UID;
+    dao->setUid(UID);
     int left = 0;
     for (const AssetFormData& form : dao->loadPendingAssets()) {
         if (form.is_uploaded)
@@ -77,7 +77,7 @@ void TestUploadCrash::killedUploadsResumeFromTheDatabase()
     site.exportEnv();
     MyDAO::referenceFetchLimitMs = 2000;
     MyDAO* dao = MyDAO::instance();
-    dao->uid = UID;
+    dao->setUid(UID);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());

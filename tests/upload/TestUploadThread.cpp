@@ -184,7 +184,7 @@ void TestUploadThread::initTestCase()
     site.exportEnv();
     MyDAO::referenceFetchLimitMs = 3000;
     dao = MyDAO::instance();
-    dao->uid = UID;
+    dao->setUid(UID);
 }
 
 void TestUploadThread::init()
