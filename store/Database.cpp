@@ -152,7 +152,7 @@ QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
     // MAX(id) the bare columns come from the newest row, which is the one to resume.
     query.prepare("SELECT *, MAX(id) FROM assets WHERE is_filling=1 AND deleted_time is NULL AND uid=:uid GROUP BY "
                   "file_md5 ORDER BY id DESC");
-    query.bindValue(":uid", uid());
+    query.bindValue(":uid", uid);
     if (!query.exec())
         return list;
     while (query.next()) {
