@@ -143,15 +143,24 @@ bool MyEditformWidget::warningApplied(int generation, const QString& warning)
     return true;
 }
 
-void MyEditformWidget::listingArrived(int generation, const QString& output, bool ok)
+bool MyEditformWidget::archiveStepArrived(int generation, bool ok)
 {
     const QString warning = takeWarning();
     if (!current(generation) || warningApplied(generation, warning))
-        return;
+        return false;
     md5Pending = analysisPending = false;
     if (!ok) {
         checkState = 1;
         archiveOk = false;
+    }
+    return true;
+}
+
+void MyEditformWidget::listingArrived(int generation, const QString& output, bool ok)
+{
+    if (!archiveStepArrived(generation, ok))
+        return;
+    if (!ok) {
         archiveEncrypted = output.contains("Enter password");
         analysis->hide();
         return;
@@ -187,16 +196,9 @@ void MyEditformWidget::reorganize(QString absFile)
 
 void MyEditformWidget::repackArrived(int generation, const QString& path, bool ok)
 {
-    const QString warning = takeWarning();
-    if (!current(generation) || warningApplied(generation, warning))
+    // On failure `path` is an error word; the form keeps the archive it has.
+    if (!archiveStepArrived(generation, ok) || !ok)
         return;
-    md5Pending = analysisPending = false;
-    if (!ok) {
-        // `path` is an error word then; the form keeps the archive it has.
-        checkState = 1;
-        archiveOk = false;
-        return;
-    }
     applyFileInfo(QFileInfo(path));
     fingerprint(form.file_path);
     archiveOk = true;

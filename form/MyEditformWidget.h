@@ -129,6 +129,10 @@ private:
     // call back; the callback takes the text so that it reaches the run it belongs to.
     QString takeWarning();
     bool warningApplied(int generation, const QString& warning);
+    // How a listing or repack callback starts: takes the run's warning; false when the reply
+    // belongs to an earlier load or the warning was shown. Otherwise the analysis is no longer
+    // pending and, when the step failed (`ok` false), the archive is marked unusable.
+    bool archiveStepArrived(int generation, bool ok);
 
     AssetFormData form;
     QFileInfo fileInfo;

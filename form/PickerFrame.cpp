@@ -3,28 +3,13 @@
 #include "widgets/BaseDialog.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 PickerFrame buildPickerFrame(BaseDialog* dialog, const QString& title)
 {
-    dialog->setWindowTitle(title);
     dialog->setModal(true);
-
-    auto* outer = new QVBoxLayout(dialog);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-
-    auto* titleRow = new QWidget(dialog);
-    titleRow->setFixedHeight(BaseDialog::kTitleLineY);
-    auto* titleLayout = new QHBoxLayout(titleRow);
-    titleLayout->setContentsMargins(20, 0, 20, 0);
-    auto* titleLabel = new QLabel(title, titleRow);
-    titleLabel->setObjectName("dialog_title");
-    titleLayout->addWidget(titleLabel);
-    titleLayout->addStretch();
-    outer->addWidget(titleRow);
+    QVBoxLayout* outer = dialog->buildTitleFrame(title);
 
     PickerFrame frame;
     frame.body = new QVBoxLayout;

@@ -16,6 +16,8 @@
 #include <QUrlQuery>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 ListBaseTabContent::ListBaseTabContent(QWidget* parent)
     : BaseWidget(parent)
 {
@@ -110,6 +112,27 @@ QWidget* ListBaseTabContent::tableStrip(const QString& objectName, QWidget* pare
     return strip;
 }
 
+std::pair<QLabel*, QListWidget*> ListBaseTabContent::stackTable(QWidget* table, QWidget* header,
+                                                                const QString& emptyText, int emptyHeight)
+{
+    auto* empty = new QLabel(emptyText, table);
+    empty->setFixedHeight(emptyHeight);
+    empty->setAlignment(Qt::AlignCenter);
+    empty->hide();
+    auto* rows = new QListWidget(table);
+    rows->setObjectName("t_body");
+    rows->setSelectionMode(QAbstractItemView::NoSelection);
+    rows->setFocusPolicy(Qt::NoFocus);
+
+    auto* v = new QVBoxLayout(table);
+    v->setSpacing(0);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(header);
+    v->addWidget(empty);
+    v->addWidget(rows);
+    return { empty, rows };
+}
+
 QString ListBaseTabContent::pageStyleSheet()
 {
     return QStringLiteral(
@@ -160,21 +183,7 @@ void ListBaseTabContent::buildTable(const QList<QPair<QString, int>>& headerColu
     for (const auto& column : headerColumns)
         h->addWidget(centredLabel(column.first, column.second, header));
 
-    emptyText = new QLabel(emptyTextValue, table);
-    emptyText->setFixedHeight(40);
-    emptyText->setAlignment(Qt::AlignCenter);
-    emptyText->hide();
-    tBody = new QListWidget(table);
-    tBody->setObjectName("t_body");
-    tBody->setSelectionMode(QAbstractItemView::NoSelection);
-    tBody->setFocusPolicy(Qt::NoFocus);
-
-    auto* v = new QVBoxLayout(table);
-    v->setSpacing(0);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->addWidget(header);
-    v->addWidget(emptyText);
-    v->addWidget(tBody);
+    std::tie(emptyText, tBody) = stackTable(table, header, emptyTextValue, 40);
     renderTBody();
 }
 

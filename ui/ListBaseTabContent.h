@@ -7,6 +7,8 @@
 #include <QList>
 #include <QPair>
 
+#include <utility>
+
 class MyPaginationWidget;
 class QBoxLayout;
 class QHBoxLayout;
@@ -45,6 +47,10 @@ public:
     static QLabel* centredLabel(const QString& text, int width, QWidget* parent);
     // A row or header strip whose style-sheet background and border are painted.
     static QWidget* tableStrip(const QString& objectName, QWidget* parent = nullptr);
+    // Fills `table` top to bottom with `header`, the text shown when there are no rows
+    // (hidden, `emptyHeight` px high) and the list of rows ("t_body"); returns the last two.
+    static std::pair<QLabel*, QListWidget*> stackTable(QWidget* table, QWidget* header, const QString& emptyText,
+                                                       int emptyHeight);
     // Look of the resource and commission pages: tabs, tables, page bar.
     static QString pageStyleSheet();
 

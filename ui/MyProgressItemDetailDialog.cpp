@@ -50,24 +50,9 @@ QString MyProgressItemDetailDialog::flagName(int flag)
 MyProgressItemDetailDialog::MyProgressItemDetailDialog(const AssetFormData& form, QWidget* parent)
     : BaseDialog(parent)
 {
-    const QString title = "查看资料详情";
-    setWindowTitle(title);
     setModal(true);
     resize(560, 470);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-
-    auto* titleRow = new QWidget(this);
-    titleRow->setFixedHeight(BaseDialog::kTitleLineY);
-    auto* titleLayout = new QHBoxLayout(titleRow);
-    titleLayout->setContentsMargins(20, 0, 20, 0);
-    auto* titleLabel = new QLabel(title, titleRow);
-    titleLabel->setObjectName("dialog_title");
-    titleLayout->addWidget(titleLabel);
-    titleLayout->addStretch();
-    outer->addWidget(titleRow);
+    QVBoxLayout* outer = buildTitleFrame("查看资料详情");
 
     auto* body = new QWidget(this);
     body->setObjectName("form_widget");

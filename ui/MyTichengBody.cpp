@@ -18,6 +18,8 @@
 #include <QUrlQuery>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 namespace {
 
 const char kDateFormat[] = "yyyy-MM-dd";
@@ -146,20 +148,8 @@ QWidget* MyTichengBody::initTable()
         }
         h->addWidget(label, columnWidths.at(i) > 0 ? 0 : 1);
     }
-    emptyText = new QLabel(QStringLiteral("呀，暂时没有数据。"), table);
-    emptyText->setFixedHeight(60);
-    emptyText->setAlignment(Qt::AlignCenter);
-    emptyText->hide();
-    tBody = new QListWidget(table);
-    tBody->setObjectName("t_body");
-    tBody->setSelectionMode(QAbstractItemView::NoSelection);
-    tBody->setFocusPolicy(Qt::NoFocus);
-    auto* v = new QVBoxLayout(table);
-    v->setSpacing(0);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->addWidget(header);
-    v->addWidget(emptyText);
-    v->addWidget(tBody);
+    std::tie(emptyText, tBody)
+        = ListBaseTabContent::stackTable(table, header, QStringLiteral("呀，暂时没有数据。"), 60);
     return table;
 }
 

@@ -22,14 +22,13 @@ void BaseDialog::paintEvent(QPaintEvent* event)
     painter.drawLine(6, bottomY, width() - 6, bottomY);
 }
 
-QVBoxLayout* BaseDialog::buildTableFrame(const QString& title)
+QVBoxLayout* BaseDialog::buildTitleFrame(const QString& title)
 {
     setWindowTitle(title);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
 
-    // Title row, above the line the dialog paints.
     auto* titleRow = new QWidget(this);
     titleRow->setFixedHeight(kTitleLineY);
     auto* titleLayout = new QHBoxLayout(titleRow);
@@ -39,6 +38,12 @@ QVBoxLayout* BaseDialog::buildTableFrame(const QString& title)
     titleLayout->addWidget(titleLabel);
     titleLayout->addStretch();
     outer->addWidget(titleRow);
+    return outer;
+}
+
+QVBoxLayout* BaseDialog::buildTableFrame(const QString& title)
+{
+    QVBoxLayout* outer = buildTitleFrame(title);
 
     auto* body = new QWidget(this);
     auto* bodyLayout = new QVBoxLayout(body);

@@ -18,6 +18,11 @@ public:
     static constexpr int kTitleLineY = 54;
     static constexpr int kButtonLineOffset = 58; // from the bottom
 
+    // Starts the dialog's frame: sets the window title, gives the dialog a margin-less
+    // vertical layout and puts the title row ("dialog_title", 20 px in from the left) in it,
+    // above the line the dialog paints. The layout is returned for the body and the buttons.
+    QVBoxLayout* buildTitleFrame(const QString& title);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -6,9 +6,11 @@
 #include "app/TrayIcon.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
+#include "support/UrlSink.h"
 #include "ui/MyAssetUpload.h"
 #include "ui/MyTichengWidget.h"
 #include "ui/MyUplistWidget.h"
+#include "update/MyVersionDialog.h"
 #include "upload/MyUploadManager.h"
 #include "widgets/MyMsgBox.h"
 
@@ -83,17 +85,6 @@ void flushDeletes()
 }
 
 } // namespace
-
-// Records the addresses the program hands to the browser.
-class UrlSink : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 class TestMainWindow : public QObject
 {
@@ -542,6 +533,25 @@ private slots:
         QCOMPARE(sink.urls[1], QUrl(URL_NEWS_FAQ));
         QCOMPARE(sink.urls[2], QUrl(URL_NEWS_REWARD));
         QCOMPARE(sink.urls[3], QUrl(URL_SERVICE_CHAT));
+    }
+
+    void aboutShowsTheVersionDialogBesideTheWindow()
+    {
+        MainWindow w;
+        w.show();
+        QAction* about = actionNamed(w.topBar()->userMenu(), "关于Zentrel");
+        QVERIFY(about);
+        about->trigger(); // a modal dialog would not return here before it is closed
+        QList<MyVersionDialog*> dialogs = w.findChildren<MyVersionDialog*>();
+        QCOMPARE(dialogs.size(), 1);
+        QVERIFY(dialogs.at(0)->isVisible());
+        QVERIFY(!dialogs.at(0)->isModal());
+        QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(nullptr));
+        // Chosen again: the open one comes forward, no second one.
+        about->trigger();
+        dialogs = w.findChildren<MyVersionDialog*>();
+        QCOMPARE(dialogs.size(), 1);
+        QVERIFY(dialogs.at(0)->isVisible());
     }
 
 private:

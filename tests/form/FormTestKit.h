@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // Starts devsite, points the program at it (before MyDAO loads the reference files from it)
@@ -58,3 +59,18 @@ inline QStringList shownTexts()
         list << s.text;
     return list;
 }
+
+// The set-up of the form and upload-page tests: a scratch folder and devsite with a
+// logged-in session.
+struct FormTestFixture
+{
+    DevsiteFixture site;
+    QTemporaryDir dir;
+
+    // For initTestCase: a missing folder or a failed login fails the test case there.
+    void start()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(startSiteAndLogin(site));
+    }
+};

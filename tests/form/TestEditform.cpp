@@ -47,11 +47,7 @@ class TestEditform : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir.isValid());
-        QVERIFY(startSiteAndLogin(site));
-    }
+    void initTestCase() { kit.start(); }
     void init() { MyMsgBox::clearShown(); }
 
     void stageSubjectFromTitle_data();
@@ -68,12 +64,11 @@ private slots:
 private:
     QString file(const QString& name, qint64 size, const QByteArray& seed)
     {
-        const QString path = dir.filePath(name);
+        const QString path = kit.dir.filePath(name);
         writeFile(path, size, seed);
         return path;
     }
-    DevsiteFixture site;
-    QTemporaryDir dir;
+    FormTestFixture kit;
 };
 
 void TestEditform::stageSubjectFromTitle_data()
@@ -156,7 +151,7 @@ void TestEditform::refusalsInOrder()
     if (changes.contains("small"))
         r.file_size = 1023;
     if (changes.contains("gone"))
-        r.file_path = dir.filePath("不在了.pdf");
+        r.file_path = kit.dir.filePath("不在了.pdf");
     if (changes.contains("nomd5"))
         r.file_md5.clear();
     if (changes.contains("blank"))
@@ -212,11 +207,11 @@ void TestEditform::refusalsInOrder()
 void TestEditform::earlierFileResultsDropped()
 {
     // The site knows the first file; its answers would skip the second one if they got through.
-    QString known = dir.filePath("first.pdf");
+    QString known = kit.dir.filePath("first.pdf");
     const QString knownMd5 = writeFile(known, 4096, "known first");
-    QVERIFY(!site.admin("POST", "/__devsite/known-md5", QJsonObject { { "md5", knownMd5 } }).isNull());
-    site.reset();
-    QString second = dir.filePath("second.pdf");
+    QVERIFY(!kit.site.admin("POST", "/__devsite/known-md5", QJsonObject { { "md5", knownMd5 } }).isNull());
+    kit.site.reset();
+    QString second = kit.dir.filePath("second.pdf");
     const QString secondMd5 = writeFile(second, 4096, "second file");
 
     MyEditformWidget form;
@@ -227,16 +222,16 @@ void TestEditform::earlierFileResultsDropped()
     QCOMPARE(form.formData().file_md5, secondMd5);
     QCOMPARE(form.formData().file_name, QString("second.pdf"));
     QCOMPARE(nextSpy.count(), 0);
-    const QJsonArray checks = site.requests("/toolupload/asset/subset-check");
+    const QJsonArray checks = kit.site.requests("/toolupload/asset/subset-check");
     QCOMPARE(checks.size(), 1);
     QCOMPARE(checks.at(0).toObject().value("query").toObject().value("file_md5").toString(), secondMd5);
 }
 
 void TestEditform::duplicateFileSkipped()
 {
-    const QString path = dir.filePath("dup.pdf");
+    const QString path = kit.dir.filePath("dup.pdf");
     const QString md5 = writeFile(path, 2048, "the site has this");
-    QVERIFY(!site.admin("POST", "/__devsite/known-md5", QJsonObject { { "md5", md5 } }).isNull());
+    QVERIFY(!kit.site.admin("POST", "/__devsite/known-md5", QJsonObject { { "md5", md5 } }).isNull());
     MyEditformWidget form;
     QSignalSpy nextSpy(&form, &MyEditformWidget::s_edit_next);
     QVERIFY(form.loadFile(path, 0));
@@ -266,7 +261,7 @@ void TestEditform::archives()
         for (int f = 0; f < filesPerFolder; ++f)
             writeFile(content.filePath(QString("d%1/f%2.txt").arg(d).arg(f)), 1200, QByteArray::number(d * 1000 + f));
     }
-    const QString zip = dir.filePath(QString("初中数学资料%1.zip").arg(folders));
+    const QString zip = kit.dir.filePath(QString("初中数学资料%1.zip").arg(folders));
     QProcess p;
     p.setWorkingDirectory(content.path());
     const QString sevenZip = QStandardPaths::findExecutable("7zz");
@@ -309,7 +304,7 @@ void TestEditform::cancelDeletesOnlyTmpFiles()
     QFETCH(bool, inTmp);
     QFETCH(bool, stored);
     QFETCH(bool, deleted);
-    const QString path = inTmp ? MyDAO::tmpDir() + "packed-folder.zip" : dir.filePath("own.pdf");
+    const QString path = inTmp ? MyDAO::tmpDir() + "packed-folder.zip" : kit.dir.filePath("own.pdf");
     writeFile(path, 2048, "cancel me");
 
     MyEditformWidget form;

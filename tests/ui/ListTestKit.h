@@ -4,6 +4,7 @@
 // the replies routed to each page, the addresses handed to the browser.
 #include "net/MyDAO.h"
 #include "support/DevsiteFixture.h"
+#include "support/UrlSink.h"
 #include "widgets/MyMsgBox.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,9 @@ class ListTestKit
 {
 public:
     DevsiteFixture site;
-    // Receives the routed replies; the test's own URL sink keeps the opened addresses.
+    // The http and https addresses handed to the browser since the last reset().
+    UrlSink sink;
+    // Receives the routed replies.
     QObject listener;
     // Replies the request client routed to each context, in order.
     QList<QPair<QObject*, QJsonObject>> replies;
@@ -32,6 +35,8 @@ public:
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setOrganizationName("zenweb");
         QCoreApplication::setApplicationName("Vantrel");
+        QDesktopServices::setUrlHandler("https", &sink, "open");
+        QDesktopServices::setUrlHandler("http", &sink, "open");
         if (!site.start())
             return false;
         site.exportEnv();
@@ -51,6 +56,13 @@ public:
         dao->setToken(site.loginToken(user, "demo1234", &uid));
         dao->setUid(uid);
         return !dao->token().isEmpty();
+    }
+
+    // Before each case: the site forgets its requests and state, the sink its addresses.
+    bool reset()
+    {
+        sink.urls.clear();
+        return site.reset();
     }
 
     int repliesFor(QObject* ctx) const

@@ -67,11 +67,7 @@ class TestAssetUpload : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir.isValid());
-        QVERIFY(startSiteAndLogin(site));
-    }
+    void initTestCase() { kit.start(); }
     void init() { MyMsgBox::clearShown(); }
 
     void batchCarriesValuesAndSkipsSmallFile();
@@ -79,8 +75,7 @@ private slots:
     void storedRecordOpensForEditing();
 
 private:
-    DevsiteFixture site;
-    QTemporaryDir dir;
+    FormTestFixture kit;
 };
 
 void TestAssetUpload::batchCarriesValuesAndSkipsSmallFile()
@@ -89,9 +84,9 @@ void TestAssetUpload::batchCarriesValuesAndSkipsSmallFile()
     QCOMPARE(page.currentWidget(), static_cast<QWidget*>(page.emptyPanel()));
     QVERIFY(page.emptyPanel()->helpBox()->toPlainText().contains("上传说明"));
 
-    const QString first = dir.filePath("初中数学第一课时.pdf");
-    const QString tiny = dir.filePath("初中数学小文件.pdf");
-    const QString third = dir.filePath("初中数学第二课时.pdf");
+    const QString first = kit.dir.filePath("初中数学第一课时.pdf");
+    const QString tiny = kit.dir.filePath("初中数学小文件.pdf");
+    const QString third = kit.dir.filePath("初中数学第二课时.pdf");
     const QString firstMd5 = writeFile(first, 5000, "first lesson");
     writeFile(tiny, 1023, "tiny");
     const QString thirdMd5 = writeFile(third, 1024, "second lesson");
@@ -181,7 +176,7 @@ void TestAssetUpload::dropOfNothingUsable()
 {
     MyAssetUpload page;
     QSignalSpy batch(page.emptyPanel(), &MyBtnformWidget::s_back_2_editform);
-    const QString program = dir.filePath("setup.exe");
+    const QString program = kit.dir.filePath("setup.exe");
     writeFile(program, 4096, "MZ");
     QMimeData data;
     data.setUrls({ QUrl::fromLocalFile(program) });
@@ -195,11 +190,11 @@ void TestAssetUpload::dropOfNothingUsable()
 
 void TestAssetUpload::storedRecordOpensForEditing()
 {
-    const QString path = dir.filePath("高一物理必修.pdf");
+    const QString path = kit.dir.filePath("高一物理必修.pdf");
     AssetFormData record;
     record.file_path = path;
     record.file_name = QFileInfo(path).fileName();
-    record.file_dir = dir.path();
+    record.file_dir = kit.dir.path();
     record.file_size = 2048;
     record.file_md5 = writeFile(path, 2048, "stored");
     record.subject = "高一物理必修";

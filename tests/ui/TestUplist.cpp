@@ -62,31 +62,15 @@ QJsonObject listBody(const QJsonArray& rows, const QJsonObject& meta)
 
 } // namespace
 
-class UrlSink : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
-
 class TestUplist : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(kit.start());
-        QDesktopServices::setUrlHandler("https", &sink, "open");
-        QDesktopServices::setUrlHandler("http", &sink, "open");
-    }
+    void initTestCase() { QVERIFY(kit.start()); }
     void init()
     {
-        QVERIFY(kit.site.reset());
-        sink.urls.clear();
+        QVERIFY(kit.reset());
         MyMsgBox::clearShown();
     }
 
@@ -302,8 +286,8 @@ private slots:
         QVERIFY(kit.waitReplies(tab, 1));
         const QJsonObject row = kit.lastReplyFor(tab).value("data").toArray().at(0).toObject();
         QTest::mouseClick(rowAt(tab, 0)->findChild<QLabel*>("item_title"), Qt::LeftButton);
-        QCOMPARE(sink.urls.size(), 1);
-        QCOMPARE(sink.urls.at(0).toString(),
+        QCOMPARE(kit.sink.urls.size(), 1);
+        QCOMPARE(kit.sink.urls.at(0).toString(),
                  Endpoints::base(Endpoints::Role::Website)
                      + QString("/H/%1/%2/%3.shtml")
                            .arg(row.value("chid").toString(), row.value("catid").toString(),
@@ -312,9 +296,9 @@ private slots:
             if (b->text() == "下载")
                 b->click();
         }
-        QCOMPARE(sink.urls.size(), 2);
+        QCOMPARE(kit.sink.urls.size(), 2);
         QCOMPARE(
-            sink.urls.at(1).toString(QUrl::FullyEncoded),
+            kit.sink.urls.at(1).toString(QUrl::FullyEncoded),
             QUrl(MyDAO::instance()->downloadManagerUrl(row.value("itemid").toString(), row.value("chid").toString()),
                  QUrl::StrictMode)
                 .toString(QUrl::FullyEncoded));
@@ -400,7 +384,6 @@ private slots:
 
 private:
     ListTestKit kit;
-    UrlSink sink;
 };
 
 QTEST_MAIN(TestUplist)
