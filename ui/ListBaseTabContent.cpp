@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QUrlQuery>
 #include <QVBoxLayout>
-
 #include <tuple>
 
 ListBaseTabContent::ListBaseTabContent(QWidget* parent)

@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
-
 #include <utility>
 
 class MyPaginationWidget;

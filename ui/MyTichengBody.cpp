@@ -17,7 +17,6 @@
 #include <QTabBar>
 #include <QUrlQuery>
 #include <QVBoxLayout>
-
 #include <tuple>
 
 namespace {

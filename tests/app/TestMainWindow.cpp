@@ -541,7 +541,7 @@ private slots:
         w.show();
         QAction* about = actionNamed(w.topBar()->userMenu(), "关于Zentrel");
         QVERIFY(about);
-        about->trigger(); // a modal dialog would not return here before it is closed
+        about->trigger(); // a dialog run with exec() would not return here before it is closed
         QList<MyVersionDialog*> dialogs = w.findChildren<MyVersionDialog*>();
         QCOMPARE(dialogs.size(), 1);
         QVERIFY(dialogs.at(0)->isVisible());
