@@ -50,6 +50,8 @@ public:
     // (hidden, `emptyHeight` px high) and the list of rows ("t_body"); returns the last two.
     static std::pair<QLabel*, QListWidget*> stackTable(QWidget* table, QWidget* header, const QString& emptyText,
                                                        int emptyHeight);
+    // The envelope the request client makes itself when there was no usable answer.
+    static bool isClientFailure(const QJsonObject& reply);
     // Look of the resource and commission pages: tabs, tables, page bar.
     static QString pageStyleSheet();
 
@@ -75,8 +77,6 @@ protected:
     virtual bool replyAccepted(const QJsonObject& reply) const;
     // Adds the columns after the title to a row (`title` is the row's title label).
     virtual void addColumns(QHBoxLayout* rowLayout, QWidget* rowWidget, QLabel* title, const QJsonObject& row) = 0;
-    // The envelope the request client makes itself when there was no usable answer.
-    static bool isClientFailure(const QJsonObject& reply);
 
     void resizeEvent(QResizeEvent* event) override;
 

@@ -164,9 +164,7 @@ void MyTichengBody::renderTableBody()
         URL_GAINS_INFO, query,
         [this](QJsonObject& reply) {
             // A request that got no usable answer says nothing about the records: keep the table.
-            if (!reply.contains(QLatin1String("code")) && reply.value(QLatin1String("errcode")).toInt() == -3)
-                return;
-            if (reply.value(QLatin1String("code")).toInt() != 0)
+            if (ListBaseTabContent::isClientFailure(reply) || reply.value(QLatin1String("code")).toInt() != 0)
                 return;
             const QJsonArray records = reply.value(QLatin1String("data")).toArray();
             emptyText->setVisible(records.isEmpty());
