@@ -361,7 +361,7 @@ void TestUploadRoad::failedFingerprintCheckKeepsTheFile()
     // Saving asks the site again; once it has answered, the save goes through.
     MyMsgBox::clearShown();
     form->findChild<QPushButton*>("upload_btn")->click();
-    QCOMPARE(site.requests(CHECK).size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(site.requests(CHECK).size(), 2, WAIT); // the request leaves asynchronously
     form = analysedForm("network-trouble");
     QVERIFY(form);
     fill(form);
