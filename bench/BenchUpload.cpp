@@ -391,7 +391,7 @@ int main(int argc, char* argv[])
     site.exportEnv();
     MyDAO::referenceFetchLimitMs = 3000;
     MyDAO* dao = MyDAO::instance();
-    dao->uid = UID;
+    dao->setUid(UID);
 
     QTemporaryDir data;
     printf("files: %d x %lld MiB in %s\n", parallel + 1, size / PIECE, qPrintable(data.path()));
