@@ -2,6 +2,8 @@
 #include "app/StartupSequence.h"
 #include "net/MyDAO.h"
 
+#include <cstdlib>
+
 int main(int argc, char* argv[])
 {
     MySingleApplication app(argc, argv);
@@ -16,6 +18,8 @@ int main(int argc, char* argv[])
     installUserNotifier();
     // Settings, network, reference data, data directory, database and housekeeping.
     MyDAO::instance();
+    if (!MyDAO::instance()->databaseReady())
+        return EXIT_FAILURE; // the user has been told
 
     return runWindows(app);
 }

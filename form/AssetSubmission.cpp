@@ -1,8 +1,7 @@
 #include "form/AssetSubmission.h"
 
 #include "app/RunLog.h"
-#include "net/Endpoints.h"
-#include "net/MyDAO.h"
+#include "upload/UploadJobList.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -85,15 +84,20 @@ SubmissionVerdict judgeSubmissionReply(const QJsonObject& reply)
     return { false, text };
 }
 
-void MyDAO::submitCompletedUpload(int id)
+AssetSubmission::AssetSubmission(UploadJobList& cache, Hooks hooks)
+    : cache(cache)
+    , hooks(std::move(hooks))
 {
-    const auto it = formCache.find(id);
-    if (it == formCache.end())
-        return;
-    saveUploadFile(it.value());
 }
 
-void MyDAO::saveUploadFile(AssetFormData& form)
+void AssetSubmission::submitCached(int id)
+{
+    if (!cache.hasCachedForm(id))
+        return;
+    submit(cache.cachedForm(id));
+}
+
+void AssetSubmission::submit(const AssetFormData& form)
 {
     const int id = form.id;
     const QString md5 = form.file_md5;
@@ -102,31 +106,30 @@ void MyDAO::saveUploadFile(AssetFormData& form)
     if (submitting.contains(id))
         return;
     submitting.insert(id);
-    httpPost(URL_ASSET_SUBMIT, submissionBody(form, uid()), [this, id, md5](QJsonObject& reply) {
+    hooks.post(submissionBody(form, hooks.uid()), [this, id, md5](QJsonObject& reply) {
         submitting.remove(id);
         // The row may have been deleted meanwhile (its cached form went with it): the
         // answer then concerns nothing the author still has.
-        const auto it = formCache.find(id);
-        if (it == formCache.end() || it->file_md5 != md5) {
+        if (!cache.hasCachedForm(id) || cache.cachedForm(id).file_md5 != md5) {
             writeLog(QStringLiteral("%1 提交结果到达时资料已删除").arg(md5));
             return;
         }
+        AssetFormData cached = cache.cachedForm(id);
         const SubmissionVerdict verdict = judgeSubmissionReply(reply);
         if (verdict.accepted) {
-            const AssetFormData cached = it.value();
-            if (retireSubmittedAsset(cached))
-                formCache.remove(id);
+            if (hooks.retire(cached))
+                cache.removeCachedForm(id);
             return;
         }
         // The bytes are all on the site; only the submission is missing.
-        it->file_size_loaded = it->file_size;
-        emit s_progress_upload(id, md5, qulonglong(it->file_size_loaded), verdict.text, QString());
+        cached.file_size_loaded = cached.file_size;
+        cache.cacheForm(cached);
+        hooks.refused(id, md5, cached.file_size_loaded, verdict.text);
     });
 }
 
-void MyDAO::forgetSubmission(QString file_md5, int id)
+void AssetSubmission::forget(const QString& file_md5, int id)
 {
-    const auto it = formCache.find(id);
-    if (it != formCache.end() && it->file_md5 == file_md5)
-        formCache.erase(it);
+    if (cache.hasCachedForm(id) && cache.cachedForm(id).file_md5 == file_md5)
+        cache.removeCachedForm(id);
 }

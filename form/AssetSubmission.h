@@ -1,7 +1,7 @@
 #pragma once
 
-// The submission of an uploaded asset's metadata to the site (MyDAO::saveUploadFile). The
-// pieces below are what MyDAO sends and how it reads the answer.
+// The submission of an uploaded asset's metadata to the site: what is sent, how the answer
+// is read, and the submissions under way.
 
 #include "store/AssetRecords.h"
 
@@ -10,7 +10,11 @@
 #include <QJsonValue>
 #include <QList>
 #include <QPair>
+#include <QSet>
 #include <QString>
+#include <functional>
+
+class UploadJobList;
 
 // The submission's fields in the order the site reads them.
 QList<QPair<QString, QJsonValue>> submissionFields(const AssetFormData& form, int uid);
@@ -24,3 +28,38 @@ struct SubmissionVerdict
     QString text;
 };
 SubmissionVerdict judgeSubmissionReply(const QJsonObject& reply);
+
+// Sends the metadata of uploaded assets, one submission per record at a time. The form
+// data comes from the job list's form cache; the request, the account and the store are
+// reached through the hooks its owner gives.
+class AssetSubmission
+{
+public:
+    struct Hooks
+    {
+        // Posts the body to the submission address; `reply` gets the site's answer later.
+        std::function<void(const QByteArray& body, std::function<void(QJsonObject&)> reply)> post;
+        // The account logged in now.
+        std::function<int()> uid;
+        // Retires the accepted record; false when nothing was retired.
+        std::function<bool(const AssetFormData& form)> retire;
+        // A refusal: the text for the record's row, all bytes counted as loaded.
+        std::function<void(int id, const QString& file_md5, qint64 loaded, const QString& text)> refused;
+    };
+
+    AssetSubmission(UploadJobList& cache, Hooks hooks);
+
+    // Accepted: the record is retired and its cached form goes; refused: the reason goes to
+    // its row and the record stays, so that starting the row again submits it again.
+    void submit(const AssetFormData& form);
+    // Submits the cached form of `id`, if there is one.
+    void submitCached(int id);
+    bool isSubmitting(int id) const { return submitting.contains(id); }
+    // A deleted record's cached form goes, so that a late reply finds nothing to retire.
+    void forget(const QString& file_md5, int id);
+
+private:
+    UploadJobList& cache;
+    Hooks hooks;
+    QSet<int> submitting;
+};

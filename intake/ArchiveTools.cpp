@@ -3,7 +3,6 @@
 #include "app/RunLog.h"
 #include "intake/ExternalTools.h"
 #include "intake/FileTypes.h"
-#include "net/MyDAO.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -32,15 +31,15 @@ int countAfterColon(const QString& line)
 }
 
 // Judges the output of the test run; emits the refusal and returns false when it fails.
-bool judgeTestRun(MyDAO* dao, const QString& out, const QString& archivePath)
+bool judgeTestRun(const ArchiveWarning& warn, const QString& out, const QString& archivePath)
 {
     if (out.contains("Enter password")) {
-        emit dao->s_archive_warning(QString::fromUtf8("解析失败，文件%1\r\n无法解压加密文件").arg(archivePath));
+        warn(QString::fromUtf8("解析失败，文件%1\r\n无法解压加密文件").arg(archivePath));
         return false;
     }
     if (!out.contains("Everything is Ok") || out.contains("Can not open the file as archive")
         || out.contains("ERROR")) {
-        emit dao->s_archive_warning(QString::fromUtf8("解析失败，文件%1\r\n无法解压，文档可能损坏").arg(archivePath));
+        warn(QString::fromUtf8("解析失败，文件%1\r\n无法解压，文档可能损坏").arg(archivePath));
         return false;
     }
     int files = 1;
@@ -52,25 +51,23 @@ bool judgeTestRun(MyDAO* dao, const QString& out, const QString& archivePath)
             folders = countAfterColon(line);
     }
     if (files > kMaxEntries || folders > kMaxEntries) {
-        emit dao->s_archive_warning(
-            QString::fromUtf8("压缩包内文件数：%1，目录数：%2\r\n单个压缩包最多%3个文件或目录\r\n请重新压缩后上传！")
-                .arg(files)
-                .arg(folders)
-                .arg(kMaxEntries));
+        warn(QString::fromUtf8("压缩包内文件数：%1，目录数：%2\r\n单个压缩包最多%3个文件或目录\r\n请重新压缩后上传！")
+                 .arg(files)
+                 .arg(folders)
+                 .arg(kMaxEntries));
         return false;
     }
     return true;
 }
 
-void listArchive(MyDAO* dao, const QString& archivePath, std::function<void(QString, bool)> callback)
+void listArchive(const ArchiveWarning& warn, const QString& archivePath, ArchiveAnswer callback)
 {
     ToolRun::start(
         sevenZipProgram(), { "l", absolute(archivePath) }, sevenZipTimeoutMs(),
-        [dao, archivePath, callback](const QByteArray& output, bool ok) {
+        [warn, archivePath, callback](const QByteArray& output, bool ok) {
             const QString out = local8BitUntilZero(output);
             if (out.contains("ERROR:") || !ok) {
-                emit dao->s_archive_warning(
-                    QString::fromUtf8("文档%1 \r\n无法解压，文档可能损坏，不能上传提交").arg(archivePath));
+                warn(QString::fromUtf8("文档%1 \r\n无法解压，文档可能损坏，不能上传提交").arg(archivePath));
                 callback(out, false);
                 return;
             }
@@ -88,15 +85,14 @@ void listArchive(MyDAO* dao, const QString& archivePath, std::function<void(QStr
                     continue;
                 entries.append(line);
                 if (isArchiveName(line)) {
-                    emit dao->s_archive_warning(
-                        QString::fromUtf8("压缩包：%1，\r\n含有其他压缩包，不允许嵌套压缩包\r\n请重新压缩后上传")
-                            .arg(archivePath));
+                    warn(QString::fromUtf8("压缩包：%1，\r\n含有其他压缩包，不允许嵌套压缩包\r\n请重新压缩后上传")
+                             .arg(archivePath));
                     result = false;
                     break;
                 }
             }
             if (entries.isEmpty()) {
-                emit dao->s_archive_warning(QString::fromUtf8("文档%1，\r\n空压缩包不上上传提交").arg(archivePath));
+                warn(QString::fromUtf8("文档%1，\r\n空压缩包不上上传提交").arg(archivePath));
                 result = false;
             }
             callback(entries.join("\r\n"), result);
@@ -136,19 +132,19 @@ bool holdsLinks(const QString& dir)
     return false;
 }
 
-void packExtracted(MyDAO* dao, const QString& workDir, const QString& zipPath, TEXT_OK_CALLBACK callback)
+void packExtracted(const ArchiveWarning& warn, const QString& workDir, const QString& zipPath, ArchiveAnswer callback)
 {
     // -snl: a link is never followed, whichever 7-Zip is found (some follow links by default).
     const QStringList args { "a", "-tzip", "-sdel", "-snl", zipPath, workDir + "/*", "-r" };
     ToolRun::start(sevenZipProgram(), args, sevenZipTimeoutMs(),
-                   [dao, workDir, zipPath, callback](const QByteArray& output, bool ok) {
+                   [warn, workDir, zipPath, callback](const QByteArray& output, bool ok) {
                        QDir(workDir).removeRecursively();
                        if (ok && local8BitUntilZero(output).contains("Everything is Ok")) {
                            callback(zipPath, true);
                            return;
                        }
                        writeLog(QString::fromUtf8("压缩包重新打包失败：%1").arg(workDir));
-                       emit dao->s_archive_warning(QString::fromUtf8(kRepackFailed));
+                       warn(QString::fromUtf8(kRepackFailed));
                        callback(QString::fromUtf8("zip压缩失败"), false);
                    });
 }
@@ -186,14 +182,13 @@ QString freeZipName(const QString& dir, const QString& baseName)
     return QString("%1(%2).zip").arg(baseName).arg(largest + 1);
 }
 
-bool zipFolder(const QString& folderPath, QString& zipPath)
+bool zipFolder(const QString& folderPath, const QString& tmp, QString& zipPath)
 {
     // "Notes/" names the folder Notes as well; "/" has no name and is refused.
     const QString folder = absolute(QDir::cleanPath(folderPath));
     const QString base = QFileInfo(folder).fileName();
     if (folderPath.isEmpty() || base.isEmpty() || base == "/")
         return false;
-    const QString tmp = MyDAO::tmpDir();
     QDir().mkpath(tmp);
     zipPath = tmp + freeZipName(tmp, base);
 
@@ -206,31 +201,29 @@ bool zipFolder(const QString& folderPath, QString& zipPath)
     return ran && local8BitUntilZero(output).contains("Everything is Ok");
 }
 
-void MyDAO::readArchive(QString archivePath, std::function<void(QString, bool)> callback)
+void inspectArchive(const QString& archivePath, ArchiveWarning warn, ArchiveAnswer callback)
 {
-    MyDAO* dao = this;
     auto cb = [callback](QString text, bool ok) {
         if (callback)
             callback(text, ok);
     };
     ToolRun::start(
         sevenZipProgram(), { "t", absolute(archivePath) }, sevenZipTimeoutMs(),
-        [dao, archivePath, cb](const QByteArray& output, bool) {
+        [warn, archivePath, cb](const QByteArray& output, bool) {
             // A killed or failed run has no "Everything is Ok" and is judged like any bad archive.
             const QString out = utf8UntilZero(output);
-            if (!judgeTestRun(dao, out, archivePath)) {
+            if (!judgeTestRun(warn, out, archivePath)) {
                 cb(out, false);
                 return;
             }
-            listArchive(dao, archivePath, cb);
+            listArchive(warn, archivePath, cb);
         },
         // 7-Zip would sit waiting for a password that nobody types.
         [](const QByteArray& output) { return !output.contains("Enter password"); });
 }
 
-void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback)
+void repackAsZip(const QString& archivePath, const QString& tmp, ArchiveWarning warn, ArchiveAnswer callback)
 {
-    const QString tmp = tmpDir();
     if (QDir::cleanPath(archivePath).startsWith(tmp) && archivePath.endsWith(".zip")) {
         callback(archivePath, true);
         return;
@@ -256,9 +249,8 @@ void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback)
         program = sevenZipProgram();
         args = QStringList { "x", "-o" + workDir, absolute(archivePath), "-r" };
     }
-    MyDAO* dao = this;
     ToolRun::start(program, args, sevenZipTimeoutMs(),
-                   [dao, rar, workDir, zipPath, callback](const QByteArray& output, bool ok) {
+                   [warn, rar, workDir, zipPath, callback](const QByteArray& output, bool ok) {
                        const QString out = local8BitUntilZero(output);
                        const bool extracted = ok
                            && (rar ? out.endsWith(QString::fromUtf8("全部完成\r\n"))
@@ -267,17 +259,17 @@ void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback)
                        if (!extracted) {
                            QDir(workDir).removeRecursively();
                            writeLog(QString::fromUtf8("压缩包解压失败：%1").arg(workDir));
-                           emit dao->s_archive_warning(QString::fromUtf8(kExtractFailed));
+                           warn(QString::fromUtf8(kExtractFailed));
                            callback(QString::fromUtf8("解压失败"), false);
                            return;
                        }
                        if (holdsLinks(workDir)) {
                            QDir(workDir).removeRecursively();
                            writeLog(QString::fromUtf8("压缩包含有链接，已拒绝：%1").arg(workDir));
-                           emit dao->s_archive_warning(QString::fromUtf8(kHoldsLinks));
+                           warn(QString::fromUtf8(kHoldsLinks));
                            callback(QString::fromUtf8("解压失败"), false);
                            return;
                        }
-                       packExtracted(dao, workDir, zipPath, callback);
+                       packExtracted(warn, workDir, zipPath, callback);
                    });
 }

@@ -1,10 +1,25 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
-// Packs a folder into a new zip in MyDAO::tmpDir(), blocking in a local event loop until 7-Zip
-// ends. `zipPath` is set in any case once a name was chosen; false on any failure.
-bool zipFolder(const QString& folderPath, QString& zipPath);
+// A refusal the user is to be told about (the archive's answer follows separately).
+using ArchiveWarning = std::function<void(const QString& text)>;
+// The answer of an archive operation: its text and whether it succeeded.
+using ArchiveAnswer = std::function<void(QString text, bool ok)>;
+
+// Tests and lists an archive with 7-Zip: (entry lines, true) or (tool output, false), later,
+// on the calling thread. Encrypted, damaged, nested, empty and oversized archives are
+// refused through `warn`.
+void inspectArchive(const QString& archivePath, ArchiveWarning warn, ArchiveAnswer callback);
+
+// Extracts any archive and packs it again as a zip in `tmpDir` (ending with "/"): (zip path,
+// true) or (error word, false), later. A zip already in `tmpDir` is answered at once.
+void repackAsZip(const QString& archivePath, const QString& tmpDir, ArchiveWarning warn, ArchiveAnswer callback);
+
+// Packs a folder into a new zip in `tmpDir`, blocking in a local event loop until 7-Zip ends.
+// `zipPath` is set in any case once a name was chosen; false on any failure.
+bool zipFolder(const QString& folderPath, const QString& tmpDir, QString& zipPath);
 
 // The first unused "<base>.zip" / "<base>(n).zip" name among the entries of `dir`.
 QString freeZipName(const QString& dir, const QString& baseName);

@@ -7,7 +7,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 
-QStringList collectDroppedFiles(const QList<QUrl>& urls, QStringList& errors, QWidget* parent)
+QStringList collectDroppedFiles(const QList<QUrl>& urls, const QString& tmpDir, QStringList& errors, QWidget* parent)
 {
     auto* progress = new QProgressDialog(parent);
     progress->setObjectName("dragFileProgress");
@@ -32,7 +32,7 @@ QStringList collectDroppedFiles(const QList<QUrl>& urls, QStringList& errors, QW
     const QStringList allowed = allowedSuffixes();
     QStringList accepted;
     for (const QUrl& url : urls) {
-        const QString path = acceptDroppedPath(url.toLocalFile(), allowed, errors);
+        const QString path = acceptDroppedPath(url.toLocalFile(), allowed, tmpDir, errors);
         if (!path.isEmpty())
             accepted.append(path);
     }

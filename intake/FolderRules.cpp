@@ -54,7 +54,8 @@ void checkFolder(const QFileInfo& folder, QStringList& files, int& fileCount, qi
     }
 }
 
-QString acceptDroppedPath(const QString& localPath, const QStringList& allowedSuffixList, QStringList& errors)
+QString acceptDroppedPath(const QString& localPath, const QStringList& allowedSuffixList, const QString& tmpDir,
+                          QStringList& errors)
 {
     if (localPath.isEmpty())
         return QString();
@@ -78,7 +79,7 @@ QString acceptDroppedPath(const QString& localPath, const QStringList& allowedSu
         return QString();
     }
     QString zipPath;
-    if (zipFolder(info.absoluteFilePath(), zipPath) && !zipPath.isEmpty())
+    if (zipFolder(info.absoluteFilePath(), tmpDir, zipPath) && !zipPath.isEmpty())
         return zipPath;
     errors.append(info.completeBaseName() + QString::fromUtf8("\r\n文件夹打包压缩失败!"));
     return QString();

@@ -17,6 +17,7 @@ void checkFolder(const QFileInfo& folder, QStringList& files, int& fileCount, qi
                  const QStringList& allowedSuffixList, bool& ok, QString& message);
 
 // Judges one dropped local path: a file by suffix and size, a folder by the rules and then
-// packed into a zip. Returns the path to accept (the file, or the new zip) or an empty text;
-// a folder's refusal or packing failure is appended to `errors`.
-QString acceptDroppedPath(const QString& localPath, const QStringList& allowedSuffixList, QStringList& errors);
+// packed into a zip in `tmpDir`. Returns the path to accept (the file, or the new zip) or an
+// empty text; a folder's refusal or packing failure is appended to `errors`.
+QString acceptDroppedPath(const QString& localPath, const QStringList& allowedSuffixList, const QString& tmpDir,
+                          QStringList& errors);

@@ -1,7 +1,5 @@
 #include "intake/MyFileMd5Thread.h"
 
-#include "net/MyDAO.h"
-
 #include <QFile>
 #include <memory>
 #include <openssl/evp.h>
@@ -82,10 +80,10 @@ QString MyFileMd5Thread::md5OfDevice(QIODevice* device, qint64 size)
     return hash.hex();
 }
 
-void MyDAO::fileMd5(QString filePath, std::function<void(QString)> callback)
+void MyFileMd5Thread::compute(const QString& filePath, QObject* context, std::function<void(QString)> callback)
 {
     auto* thread = new MyFileMd5Thread(filePath, nullptr, false);
-    connect(thread, &MyFileMd5Thread::s_md5, this, [thread, callback](QString md5) {
+    connect(thread, &MyFileMd5Thread::s_md5, context, [thread, callback](QString md5) {
         if (callback)
             callback(md5);
         // s_md5 is the run's last act; wait for it to return before letting go of the thread.

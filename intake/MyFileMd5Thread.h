@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QThread>
+#include <functional>
 
 class QIODevice;
 
@@ -19,6 +20,9 @@ public:
     static QString md5OfFile(const QString& filePath);
     // Same for `size` bytes of an open device: one read up to 5 MiB, 10240-byte blocks above.
     static QString md5OfDevice(QIODevice* device, qint64 size);
+    // Computes the MD5 of a file on a thread of its own; `callback` gets it on the thread of
+    // `context`, which must outlive the run.
+    static void compute(const QString& filePath, QObject* context, std::function<void(QString)> callback);
 
     static constexpr qint64 kWholeReadLimit = 5242880;
     static constexpr int kBlockSize = 10240;

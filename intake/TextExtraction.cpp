@@ -1,7 +1,6 @@
 #include "intake/TextExtraction.h"
 
 #include "intake/ExternalTools.h"
-#include "net/MyDAO.h"
 
 #include <QRegularExpression>
 
@@ -17,7 +16,7 @@ QString normaliseExtractedText(const QString& text)
     return out.trimmed();
 }
 
-void MyDAO::extractText(QString filePath, std::function<void(QString)> callback)
+void extractDocumentText(const QString& filePath, std::function<void(QString)> callback)
 {
     // A missing, crashed or hanging converter yields the empty text, which the form treats as
     // a failed extraction; the form always gets its one answer.

@@ -145,9 +145,11 @@ MyDAO::MyDAO(QObject* parent)
     // Remembered-login keys live here: user only.
     QDir().mkpath(dataDir());
     QFile::setPermissions(dataDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    openDatabase();
-    purgeRetiredAssets();
-    cleanWorkFiles(45);
+    databaseOpened = openDatabase();
+    if (databaseOpened) {
+        purgeRetiredAssets();
+        cleanWorkFiles(45);
+    }
 }
 
 MyDAO::~MyDAO()

@@ -14,7 +14,10 @@
 //   form/AssetSubmission.cpp  submission of an uploaded asset's metadata
 // Each section below belongs to the file of the same subsystem.
 
+#include "form/AssetSubmission.h"
 #include "store/AssetRecords.h"
+#include "store/Database.h"
+#include "upload/UploadJobList.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -125,10 +128,12 @@ public:
     // Longest wait for one reference file at start-up before the shipped copy is used.
     static int referenceFetchLimitMs;
 
-    // ---- local database (store/Database.cpp) ----
+    // ---- local database (store/Database, forwards in net/MyDAOParts.cpp) ----
     // Opens (or creates) the database file of the data directory; false when the program
-    // cannot go on without it.
+    // cannot go on without it (the user has been told).
     bool openDatabase();
+    // Whether the database opened when this object was built; without it the program ends.
+    bool databaseReady() const { return databaseOpened; }
     bool createTables();
     void purgeRetiredAssets();
     // Deletes old working files of the tmp directory, then old run logs.
@@ -157,7 +162,7 @@ public:
     // Full path of the database file.
     static QString databasePath();
 
-    // ---- archives, text, fingerprint (intake/) ----
+    // ---- archives, text, fingerprint (intake/, forwards in net/MyDAOParts.cpp) ----
     // Tests and lists an archive: (entry lines, true) or (tool output, false), later, on the
     // GUI thread; refusals are announced with s_archive_warning.
     void readArchive(QString archivePath, std::function<void(QString, bool)> callback);
@@ -169,8 +174,8 @@ public:
     // MD5 of a file (32 lower-case hex digits, empty when unreadable) computed on a thread.
     void fileMd5(QString filePath, std::function<void(QString)> callback);
 
-    // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
-    // Queues a job for the workers with status 2. A completed job, one already waiting
+    // ---- upload bookkeeping (upload/UploadJobList, forwards in net/MyDAOParts.cpp) ----
+    // Queues a job for the workers with status Waiting. A completed job, one already waiting
     // (same MD5 or same id) and one a worker holds are ignored, unless that worker has been
     // told to let go of it: then the job waits until the worker has.
     void enqueueUpload(UploadFile job);
@@ -180,24 +185,26 @@ public:
     // Pauses (true) or resumes (false) every worker.
     void lockUploadThread(bool b);
     void clearUploadJobs();
-    void cacheForm(const AssetFormData& form);
     // Removes every waiting job with this MD5 or this id from the job list.
     void removeQueuedJobs(const QString& file_md5, int id);
-    enum class TakeResult { Busy, Empty, Taken };
+    using TakeResult = UploadJobList::TakeResult;
     // Worker side: lets go of `heldId` and takes the first waiting job that no other worker
     // holds into `job`. Never waits for the job mutex: Busy when another thread holds it.
-    TakeResult takeUploadJob(int heldId, UploadFile& job);
+    TakeResult takeUploadJob(int heldId, UploadFile& job) { return jobs.take(heldId, job); }
     // Lets go of a job id taken by a worker that has stopped.
-    void releaseUploadJob(int id);
+    void releaseUploadJob(int id) { jobs.release(id); }
     // Every held job is being let go (the workers are stopping): they may be queued again.
-    void lettingGoOfHeldUploads();
+    void lettingGoOfHeldUploads() { jobs.lettingGoOfHeld(); }
     // Copies of the waiting jobs and of the ids taken by workers.
-    QList<UploadFile> queuedUploads() const;
-    QList<int> uploadsInProgress() const;
+    QList<UploadFile> queuedUploads() const { return jobs.queued(); }
+    QList<int> uploadsInProgress() const { return jobs.inProgress(); }
     // Form data of every job started in this run, by asset id (used after the upload).
-    QMap<int, AssetFormData> formCache;
+    void cacheForm(const AssetFormData& form) { jobs.cacheForm(form); }
+    bool hasCachedForm(int id) const { return jobs.hasCachedForm(id); }
+    AssetFormData cachedForm(int id) const { return jobs.cachedForm(id); }
+    void clearFormCache() { jobs.clearFormCache(); }
 
-    // ---- submission (form/AssetSubmission.cpp) ----
+    // ---- submission (form/AssetSubmission, forwards in net/MyDAOParts.cpp) ----
     // Sends the metadata of an uploaded asset to the site. Accepted: the record is retired
     // (s_completed_submit); refused: the reason goes to its row through s_progress_upload and
     // the record stays, so that starting the row again sends the submission again. One
@@ -205,7 +212,7 @@ public:
     void saveUploadFile(AssetFormData& form);
     // The answer to s_completed_upload: submits the cached form of `id`, if there is one.
     void submitCompletedUpload(int id);
-    bool isSubmitting(int id) const { return submitting.contains(id); }
+    bool isSubmitting(int id) const { return submission.isSubmitting(id); }
 
 signals:
     void s_set_district(QString tag, QJsonArray& data);
@@ -257,22 +264,16 @@ private:
     QMap<QString, QString> rootNames;
     QMap<QString, AssetTypeEntry> typeTable;
 
-    // ---- local database (store/Database.cpp) ----
-    bool databaseLooksSound();
-    // Renames the damaged file with a time stamp; returns the new name, empty on failure.
-    QString moveDamagedDatabaseAside();
-    void reportSqlError(const QString& title, const QString& text);
+    // ---- local database (store/Database) ----
+    Database store { &MyDAO::databasePath, &MyDAO::tmpDir, [this]() { return uid(); } };
+    bool databaseOpened = false;
 
-    // ---- submission (form/AssetSubmission.cpp) ----
+    // ---- upload bookkeeping (upload/UploadJobList) ----
+    UploadJobList jobs;
+
+    // ---- submission (form/AssetSubmission) ----
     // A deleted record's cached form goes, so that a late reply finds nothing to retire.
     void forgetSubmission(QString file_md5, int id);
-    QSet<int> submitting;
-
-    // ---- upload bookkeeping (upload/UploadJobs.cpp) ----
-    // Guards uploadJobs and jobsInProgress; workers only try-lock it.
-    mutable QMutex jobMutex;
-    QList<UploadFile> uploadJobs;
-    QList<int> jobsInProgress;
-    // Held ids whose worker has been told to let go; such a job may wait in the queue again.
-    QList<int> jobsLettingGo;
+    AssetSubmission submission { jobs, submissionHooks() };
+    AssetSubmission::Hooks submissionHooks();
 };

@@ -45,6 +45,20 @@ struct AssetFormData
     QString file_text;
 };
 
+// The status of an upload job (UploadFile::file_status). The numbers are what the rows, the
+// workers and the job list have always exchanged; they must not change.
+namespace UploadStatus {
+enum Value : int {
+    Unfilled = 0, // a row whose form was never finished: not meant for upload
+    Idle = 1, // not queued: a new row, or paused by the user
+    Waiting = 2, // in the job list, waiting for a worker
+    Uploading = 3, // a worker is sending its pieces
+    Failed = 4, // the worker or the row gave up; file_status_msg says why
+    Removed = 5, // deleted by the user while a worker held it
+    Completed = 6, // every byte is on the site
+};
+} // namespace UploadStatus
+
 // One upload job. Sizes are 64-bit: files of 2 GiB and more must upload correctly.
 struct UploadFile
 {
@@ -56,7 +70,7 @@ struct UploadFile
     qint64 chunk_size = 1048576;
     QString file_path;
     qint64 created_time = 0;
-    int file_status = 1;
+    int file_status = UploadStatus::Idle;
     QString file_status_msg;
 
     // Jobs are the same job when they carry the same file.

@@ -1,8 +1,7 @@
+#include "store/Database.h"
+
 #include "app/Clock.h"
-#include "app/Notifier.h"
 #include "app/RunLog.h"
-#include "net/Endpoints.h"
-#include "net/MyDAO.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
@@ -16,7 +15,6 @@
 #include <QSqlRecord>
 #include <QThread>
 #include <QVariant>
-#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -92,10 +90,10 @@ qint64 ageInDays(const QFileInfo& info, qint64 nowSecs)
     return (nowSecs - created.toSecsSinceEpoch()) / 86400;
 }
 
-void notifyUser(const QString& text, const QString& title)
+// The program cannot go on without its store.
+StoreResult cannotOpen()
 {
-    if (Notifier* notifier = MyDAO::userNotifier())
-        notifier->alert(text, title);
+    return StoreResult::failure("提示", "打开失败，请联系客服！");
 }
 
 AssetTypeItem typeFromRecord(const QSqlQuery& query)
@@ -170,29 +168,37 @@ QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
 
 } // namespace
 
-QString MyDAO::databasePath()
+Database::Database(std::function<QString()> filePath, std::function<QString()> tmpDir, std::function<int()> uid)
+    : filePath(std::move(filePath))
+    , tmpDir(std::move(tmpDir))
+    , uid(std::move(uid))
+    , home(QThread::currentThread())
 {
-    return dataDir() + "/" + DB_FILE_NAME;
 }
 
-bool MyDAO::openDatabase()
+bool Database::hasConnection()
+{
+    return QSqlDatabase::contains(CONNECTION_NAME);
+}
+
+StoreResult Database::open(const Notice& notice)
 {
     registerRecordMetaTypes();
-    if (QSqlDatabase::contains(CONNECTION_NAME)) {
+    if (hasConnection()) {
         QSqlDatabase db = mainConnection();
-        return db.isOpen() || db.open();
+        return db.isOpen() || db.open() ? StoreResult::success() : StoreResult::failure(QString(), QString());
     }
 
-    QDir().mkpath(dataDir());
-    const QString path = databasePath();
+    const QString path = filePath();
+    QDir().mkpath(QFileInfo(path).path());
     makeUserOnly(path);
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", CONNECTION_NAME);
     db.setDatabaseName(path);
     bool opened = db.open();
-    if (opened && !databaseLooksSound()) {
+    if (opened && !looksSound()) {
         // Keep the damaged file for support and carry on with an empty database.
         db.close();
-        const QString keptAs = moveDamagedDatabaseAside();
+        const QString keptAs = moveDamagedAside();
         opened = false;
         if (!keptAs.isEmpty()) {
             makeUserOnly(path);
@@ -200,23 +206,20 @@ bool MyDAO::openDatabase()
         }
         if (opened) {
             writeLog(QString("本地数据库已损坏，已另存为 %1").arg(keptAs));
-            notifyUser(QString("本地数据库文件已损坏，已另存为：\n%1\n将使用新的数据库。").arg(keptAs), "提示");
+            if (notice)
+                notice(QString("本地数据库文件已损坏，已另存为：\n%1\n将使用新的数据库。").arg(keptAs), "提示");
         }
     }
     if (!opened) {
         writeLog(QString("数据库打开失败: %1").arg(db.lastError().text()));
-        notifyUser("打开失败，请联系客服！", "提示");
-        std::exit(EXIT_FAILURE);
+        return cannotOpen();
     }
-    if (db.tables().isEmpty() && !createTables()) {
-        notifyUser("打开失败，请联系客服！", "提示");
-        std::exit(EXIT_FAILURE);
-    }
-    loadRecentLogins();
-    return true;
+    if (db.tables().isEmpty() && !createTables())
+        return cannotOpen();
+    return StoreResult::success();
 }
 
-bool MyDAO::databaseLooksSound()
+bool Database::looksSound()
 {
     QSqlQuery check(mainConnection());
     if (check.exec("PRAGMA quick_check") && check.next())
@@ -227,9 +230,9 @@ bool MyDAO::databaseLooksSound()
     return code != "11" && code != "26";
 }
 
-QString MyDAO::moveDamagedDatabaseAside()
+QString Database::moveDamagedAside()
 {
-    const QString path = databasePath();
+    const QString path = filePath();
     const QString keptAs = path + "." + Clock::now().toString("yyyyMMddHHmmss") + ".damaged";
     // A journal left beside the old file must not be played into the new one.
     for (const QString& extra : { QString("-journal"), QString("-wal"), QString("-shm") }) {
@@ -239,7 +242,7 @@ QString MyDAO::moveDamagedDatabaseAside()
     return QFile::rename(path, keptAs) ? keptAs : QString();
 }
 
-bool MyDAO::createTables()
+bool Database::createTables()
 {
     QSqlDatabase db = mainConnection();
     if (!db.transaction())
@@ -258,7 +261,7 @@ bool MyDAO::createTables()
     return false;
 }
 
-void MyDAO::purgeRetiredAssets()
+void Database::purgeRetiredAssets()
 {
     QSqlDatabase db = mainConnection();
     const qint64 expires = Clock::nowSecs() - RETIRED_KEEP_SECS;
@@ -294,7 +297,7 @@ void MyDAO::purgeRetiredAssets()
         db.rollback();
 }
 
-void MyDAO::cleanWorkFiles(int days)
+void Database::cleanWorkFiles(int days)
 {
     const QString tmp = tmpDir();
     const qint64 now = Clock::nowSecs();
@@ -310,16 +313,16 @@ void MyDAO::cleanWorkFiles(int days)
     purgeOldLogs(LOG_KEEP_DAYS);
 }
 
-void MyDAO::closeDatabase()
+void Database::close()
 {
-    if (!QSqlDatabase::contains(CONNECTION_NAME))
+    if (!hasConnection())
         return;
     QSqlDatabase db = mainConnection();
     if (db.isOpen())
         db.close();
 }
 
-QList<RecentLogin> MyDAO::loadRecentLogins()
+QList<RecentLogin> Database::recentLogins()
 {
     QList<RecentLogin> list;
     QSqlQuery query(mainConnection());
@@ -338,11 +341,10 @@ QList<RecentLogin> MyDAO::loadRecentLogins()
             list.append(login);
         }
     }
-    setRecentLogins(list);
     return list;
 }
 
-bool MyDAO::saveLogin(const RecentLogin& data, const QString& key1)
+bool Database::saveLogin(const RecentLogin& data, const QString& key1)
 {
     QSqlDatabase db = mainConnection();
     QSqlQuery insert(db);
@@ -367,7 +369,7 @@ bool MyDAO::saveLogin(const RecentLogin& data, const QString& key1)
     return older.exec();
 }
 
-void MyDAO::forgetRememberedKey(const QString& key)
+void Database::forgetRememberedKey(const QString& key)
 {
     QSqlQuery query(mainConnection());
     query.prepare("UPDATE logins SET remember_encrypt_key=NULL, remember_encrypt_key_1=NULL, auto_login=0 WHERE "
@@ -376,17 +378,10 @@ void MyDAO::forgetRememberedKey(const QString& key)
     query.exec();
 }
 
-void MyDAO::clearLogins()
+void Database::clearLogins()
 {
-    settings()->remove("LastAutoLoginUID");
     QSqlQuery query(mainConnection());
     query.exec("DELETE FROM logins");
-}
-
-void MyDAO::reportSqlError(const QString& title, const QString& text)
-{
-    writeLog(text);
-    notifyUser(text, title);
 }
 
 namespace {
@@ -428,13 +423,17 @@ bool insertTypes(QSqlDatabase db, const AssetFormData& form, QString* error)
     return true;
 }
 
+// A failed statement goes to the log and to the user, under the heading of its step.
+StoreResult sqlFailure(const QString& title, const QString& text)
+{
+    writeLog(text);
+    return StoreResult::failure(title, text);
+}
+
 } // namespace
 
-bool MyDAO::saveAssetForm(AssetFormData& form, bool startUpload)
+StoreResult Database::insertAsset(AssetFormData& form)
 {
-    if (form.id != 0)
-        return updateAssetForm(form, startUpload);
-
     QSqlDatabase db = mainConnection();
     const qint64 now = Clock::nowSecs();
     QSqlQuery insert(db);
@@ -457,31 +456,23 @@ bool MyDAO::saveAssetForm(AssetFormData& form, bool startUpload)
     insert.bindValue(":file_name", form.file_name);
     insert.bindValue(":file_md5", form.file_md5);
     insert.bindValue(":file_text", form.file_text);
-    if (!insert.exec()) {
-        reportSqlError("1 error: ", insert.lastError().text() + "\r\n" + statementText(insert));
-        return false;
-    }
+    if (!insert.exec())
+        return sqlFailure("1 error: ", insert.lastError().text() + "\r\n" + statementText(insert));
     const QVariant newId = insert.lastInsertId();
     if (!newId.isValid()) {
         writeLog(insert.lastError().text() + "\r\n" + statementText(insert));
-        notifyUser("fffdfsdf", "2 error: ");
-        return false;
+        return StoreResult::failure("2 error: ", "fffdfsdf");
     }
     form.id = newId.toInt();
     form.created_time = now;
 
     QString error;
-    if (!insertTypes(db, form, &error)) {
-        reportSqlError("3 error: ", error);
-        return false;
-    }
-    emit s_submit_fileform_ok(form);
-    if (startUpload)
-        emit s_start_upload(form.file_md5, form.id);
-    return true;
+    if (!insertTypes(db, form, &error))
+        return sqlFailure("3 error: ", error);
+    return StoreResult::success();
 }
 
-bool MyDAO::updateAssetForm(AssetFormData& form, bool startUpload)
+StoreResult Database::updateAsset(const AssetFormData& form)
 {
     QSqlDatabase db = mainConnection();
     QSqlQuery update(db);
@@ -495,29 +486,22 @@ bool MyDAO::updateAssetForm(AssetFormData& form, bool startUpload)
     update.bindValue(":id", form.id);
     update.bindValue(":uid", uid());
     if (!update.exec()) {
-        reportSqlError("1 error: ", update.lastError().text() + "\r\n" + statementText(update));
+        const StoreResult failed = sqlFailure("1 error: ", update.lastError().text() + "\r\n" + statementText(update));
         writeLog(QString("表单数据保存失败: %1").arg(statementText(update)));
-        return false;
+        return failed;
     }
     QSqlQuery clear(db);
     clear.prepare("DELETE FROM asset_types WHERE asset_id=:asset_id");
     clear.bindValue(":asset_id", form.id);
-    if (!clear.exec()) {
-        reportSqlError("1 error: ", clear.lastError().text() + "\r\n" + statementText(clear));
-        return false;
-    }
+    if (!clear.exec())
+        return sqlFailure("1 error: ", clear.lastError().text() + "\r\n" + statementText(clear));
     QString error;
-    if (!insertTypes(db, form, &error)) {
-        reportSqlError("3 error: ", error);
-        return false;
-    }
-    emit frm_update_progress_item(form);
-    if (startUpload)
-        emit s_start_upload(form.file_md5, form.id);
-    return true;
+    if (!insertTypes(db, form, &error))
+        return sqlFailure("3 error: ", error);
+    return StoreResult::success();
 }
 
-bool MyDAO::loadAsset(int id, AssetFormData& form)
+bool Database::loadAsset(int id, AssetFormData& form)
 {
     QSqlDatabase db = mainConnection();
     QSqlQuery query(db);
@@ -539,10 +523,10 @@ bool MyDAO::loadAsset(int id, AssetFormData& form)
     return true;
 }
 
-QList<AssetFormData> MyDAO::loadPendingAssets()
+QList<AssetFormData> Database::pendingAssets()
 {
     QList<AssetFormData> list;
-    if (QThread::currentThread() == thread()) {
+    if (QThread::currentThread() == home) {
         list = readPendingAssets(mainConnection(), uid());
     } else {
         // A connection may only be used on the thread that made it: the loader thread gets its
@@ -551,18 +535,17 @@ QList<AssetFormData> MyDAO::loadPendingAssets()
         const QString name = QString("%1-loader-%2").arg(CONNECTION_NAME).arg(serial.fetchAndAddRelaxed(1));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-            db.setDatabaseName(databasePath());
+            db.setDatabaseName(filePath());
             if (db.open())
                 list = readPendingAssets(db, uid());
             db.close();
         }
         QSqlDatabase::removeDatabase(name);
     }
-    emit s_uplist_fromdb(list);
     return list;
 }
 
-bool MyDAO::deleteAsset(int id, const QString& md5)
+bool Database::deleteAsset(int id, const QString& md5)
 {
     QSqlDatabase db = mainConnection();
     bool ok = db.transaction();
@@ -581,57 +564,29 @@ bool MyDAO::deleteAsset(int id, const QString& md5)
         ok = asset.exec();
     }
     ok = ok && db.commit();
-    if (!ok) {
+    if (!ok)
         db.rollback();
-        if (Notifier* notifier = userNotifier())
-            notifier->confirm("删除失败了");
-        return false;
-    }
-    removeQueuedJobs(md5, id);
-    emit s_delete_item(md5, id);
-    return true;
+    return ok;
 }
 
-void MyDAO::updateUploadProgress(const UploadFile& job, const QString& rate)
+bool Database::recordProgress(const UploadFile& job)
 {
-    // Reports come from the upload threads; the statement and the signals belong to the
-    // thread of the connection.
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [this, job, rate]() { updateUploadProgress(job, rate); }, Qt::QueuedConnection);
-        return;
-    }
-
-    if (!rate.isEmpty()) {
-        // A report with a rate follows a piece the service answered; the job's byte count is
-        // what the service holds, also when the row was paused meanwhile (status 1), so it is
-        // always the resume point.
-        QSqlQuery query(mainConnection());
-        query.prepare("UPDATE assets SET file_size_loaded=:file_size_loaded, is_uploaded=:is_uploaded, "
-                      "updated_time=:updated_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
-        query.bindValue(":file_size_loaded", job.file_size_loaded);
-        query.bindValue(":is_uploaded", job.file_status == 6 ? 1 : 0);
-        query.bindValue(":updated_time", Clock::nowSecs());
-        query.bindValue(":id", job.file_id);
-        query.bindValue(":file_md5", job.file_md5);
-        query.bindValue(":uid", uid());
-        if (!query.exec()) {
-            writeLog(QString("%1 上传进度更新失败").arg(job.file_md5));
-            // The file is whole on the server: its submission must not wait for a row that
-            // cannot be written (the row resumes from its old point at worst).
-            if (job.file_status != 6)
-                return;
-        }
-    }
-
-    emit s_progress_upload(job.file_id, job.file_md5, qulonglong(job.file_size_loaded), job.file_status_msg, rate);
-    if (job.file_status == 6) {
-        removeQueuedJobs(job.file_md5, job.file_id);
-        emit s_completed_upload(job.file_id);
-    }
+    QSqlQuery query(mainConnection());
+    query.prepare("UPDATE assets SET file_size_loaded=:file_size_loaded, is_uploaded=:is_uploaded, "
+                  "updated_time=:updated_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
+    query.bindValue(":file_size_loaded", job.file_size_loaded);
+    query.bindValue(":is_uploaded", job.file_status == UploadStatus::Completed ? 1 : 0);
+    query.bindValue(":updated_time", Clock::nowSecs());
+    query.bindValue(":id", job.file_id);
+    query.bindValue(":file_md5", job.file_md5);
+    query.bindValue(":uid", uid());
+    if (query.exec())
+        return true;
+    writeLog(QString("%1 上传进度更新失败").arg(job.file_md5));
+    return false;
 }
 
-bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
+bool Database::retireSubmittedAsset(const AssetFormData& form)
 {
     QSqlQuery query(mainConnection());
     query.prepare("UPDATE assets SET deleted_time=:deleted_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
@@ -650,6 +605,5 @@ bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
     const QString path = form.file_path.isEmpty() ? buildFilePath(form.file_dir, form.file_name) : form.file_path;
     if (path.startsWith(tmpDir(), Qt::CaseSensitive))
         QFile::rename(path, path + ".tempfile");
-    emit s_completed_submit(form.file_md5, form.id);
     return true;
 }

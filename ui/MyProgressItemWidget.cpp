@@ -51,7 +51,7 @@ MyProgressItemWidget::MyProgressItemWidget(const AssetFormData& form, QWidget* p
     uploadJob.chunk_size = 1048576;
     uploadJob.file_path = buildFilePath(form.file_dir, form.file_name);
     uploadJob.created_time = form.created_time;
-    uploadJob.file_status = form.is_filling ? 1 : 0;
+    uploadJob.file_status = form.is_filling ? UploadStatus::Idle : UploadStatus::Unfilled;
 
     MyDAO* dao = MyDAO::instance();
     connect(dao, &MyDAO::s_start_upload, this, &MyProgressItemWidget::onStartUpload);
@@ -191,7 +191,7 @@ void MyProgressItemWidget::start()
     setLook(Look::Waiting, kWaitingRate);
     MyDAO* dao = MyDAO::instance();
     dao->cacheForm(formData);
-    uploadJob.file_status = 2;
+    uploadJob.file_status = UploadStatus::Waiting;
     uploadJob.file_status_msg.clear();
     dao->enqueueUpload(uploadJob);
     if (startBtn)
@@ -204,7 +204,7 @@ void MyProgressItemWidget::pause()
         return;
     active = false;
     setLook(Look::Idle, kIdleRate);
-    uploadJob.file_status = 1;
+    uploadJob.file_status = UploadStatus::Idle;
     MyDAO::instance()->stopUpload(uploadJob);
     if (startBtn)
         startBtn->setToolTip("开始");
@@ -214,7 +214,7 @@ void MyProgressItemWidget::fail(const QString& text)
 {
     active = false;
     setLook(Look::Failed, text);
-    uploadJob.file_status = 4;
+    uploadJob.file_status = UploadStatus::Failed;
     MyDAO::instance()->stopUpload(uploadJob);
 }
 

@@ -48,7 +48,7 @@ QStringList acceptDroppedFiles(const QMimeData* data, const QString& nothingAcce
     if (!data || !data->hasUrls())
         return {};
     QStringList errors;
-    const QStringList paths = collectDroppedFiles(data->urls(), errors, parent);
+    const QStringList paths = collectDroppedFiles(data->urls(), MyDAO::tmpDir(), errors, parent);
     if (!errors.isEmpty())
         MyMsgBox::alert(errors.first(), parent);
     else if (paths.isEmpty())

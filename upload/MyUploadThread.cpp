@@ -17,7 +17,6 @@
 namespace {
 
 constexpr qint64 kMaxPiece = 1048576;
-constexpr int kRemoved = 5;
 std::atomic<int> stallLimitMs { 60000 };
 
 QByteArray md5Hex(const QByteArray& data)
@@ -84,7 +83,7 @@ void MyUploadThread::onDeleteItem(QString file_md5, int id)
 {
     QMutexLocker lock(&identityLock);
     if (file_md5 == identityMd5 && id == identityId)
-        status = kRemoved;
+        status = UploadStatus::Removed;
 }
 
 void MyUploadThread::onStopUpload(UploadFile job)
@@ -113,7 +112,7 @@ void MyUploadThread::run()
             continue;
         }
         const qint64 startMs = QDateTime::currentMSecsSinceEpoch();
-        if (status == 3) {
+        if (status == UploadStatus::Uploading) {
             QThread::msleep(10);
             uploadStep(transport, startMs);
             continue;
@@ -138,7 +137,7 @@ void MyUploadThread::run()
             break;
         }
         takeJob(job);
-        if (job.file_status != 2) {
+        if (job.file_status != UploadStatus::Waiting) {
             nap(285);
             if (stopFlag)
                 return;
@@ -174,8 +173,8 @@ void MyUploadThread::report(const QString& rate)
 void MyUploadThread::fail(const QString& message)
 {
     int s = status;
-    if (s != kRemoved)
-        status.compare_exchange_strong(s, 4);
+    if (s != UploadStatus::Removed)
+        status.compare_exchange_strong(s, UploadStatus::Failed);
     current.file_status_msg = message;
     report(QString());
 }
@@ -184,8 +183,8 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
 {
     if (current.file_size_loaded == current.file_size) {
         int s = status;
-        if (s != kRemoved)
-            status.compare_exchange_strong(s, 6);
+        if (s != UploadStatus::Removed)
+            status.compare_exchange_strong(s, UploadStatus::Completed);
         report(QString());
         QThread::msleep(10);
         return;
@@ -216,7 +215,8 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
         return;
     }
     int s = status;
-    if ((s != 2 && s != 3) || !status.compare_exchange_strong(s, 3)) {
+    if ((s != UploadStatus::Waiting && s != UploadStatus::Uploading)
+        || !status.compare_exchange_strong(s, UploadStatus::Uploading)) {
         QThread::msleep(10);
         return;
     }
@@ -245,8 +245,8 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
         } else {
             current.file_size_loaded = current.file_size;
             int now = status;
-            if (now != kRemoved)
-                status.compare_exchange_strong(now, 6);
+            if (now != UploadStatus::Removed)
+                status.compare_exchange_strong(now, UploadStatus::Completed);
         }
         const qint64 ms = QDateTime::currentMSecsSinceEpoch() - startMs;
         report(speedText(int(qMin<qint64>(ms, INT_MAX)), int(length)));

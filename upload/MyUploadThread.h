@@ -72,7 +72,7 @@ private:
     // The current job. Written by the worker thread only; its status lives in `status`,
     // which the GUI thread may change at any time.
     UploadFile current;
-    std::atomic<int> status { 6 };
+    std::atomic<int> status { UploadStatus::Completed };
     int jobUid = 0;
     // The id this worker has put into MyDAO's in-progress list and not yet taken out.
     int heldId = 0;

@@ -120,7 +120,7 @@ void TestAssetSubmission::initTestCase()
 void TestAssetSubmission::init()
 {
     QVERIFY(site.reset());
-    dao->formCache.clear();
+    dao->clearFormCache();
 }
 
 void TestAssetSubmission::bodyKeysTypesAndValues_data()
@@ -323,7 +323,7 @@ void TestAssetSubmission::answersReachRecordAndRow()
     QCOMPARE(scalar(QString("SELECT deleted_time IS NOT NULL FROM assets WHERE id=%1").arg(form.id)).toBool(),
              accepted);
     QCOMPARE(QFile::exists(form.file_path + ".tempfile"), accepted);
-    QCOMPARE(dao->formCache.contains(form.id), !accepted);
+    QCOMPARE(dao->hasCachedForm(form.id), !accepted);
     if (accepted) {
         QCOMPARE(submitted.at(0).at(0).toString(), form.file_md5);
         QCOMPARE(submitted.at(0).at(1).toInt(), form.id);
@@ -336,7 +336,7 @@ void TestAssetSubmission::answersReachRecordAndRow()
         QCOMPARE(p.at(2).toULongLong(), qulonglong(form.file_size)); // the bar shows the upload complete
         QCOMPARE(p.at(3).toString(), rowText);
         QCOMPARE(p.at(4).toString(), QString());
-        QCOMPARE(dao->formCache.value(form.id).file_size_loaded, form.file_size);
+        QCOMPARE(dao->cachedForm(form.id).file_size_loaded, form.file_size);
     }
 }
 
@@ -382,7 +382,7 @@ void TestAssetSubmission::lateAnswerAfterDeleteRetiresNothing()
     QCOMPARE(submitRequests(), 1);
     QCOMPARE(submitted.count(), 0);
     QCOMPARE(progress.count(), 0);
-    QVERIFY(!dao->formCache.contains(form.id));
+    QVERIFY(!dao->hasCachedForm(form.id));
     QVERIFY(QFile::exists(form.file_path));
     QVERIFY(!QFile::exists(form.file_path + ".tempfile"));
     QCOMPARE(scalar(QString("SELECT COUNT(*) FROM assets WHERE id=%1").arg(form.id)).toInt(), 0);

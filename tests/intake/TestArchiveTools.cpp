@@ -316,7 +316,7 @@ void TestArchiveTools::zipFolderPacksAndNamesFreely()
     QVERIFY(writeFile(folder + "/sub/.env", "TOKEN=1"));
 
     QString first;
-    QVERIFY(zipFolder(folder, first));
+    QVERIFY(zipFolder(folder, MyDAO::tmpDir(), first));
     QCOMPARE(first, MyDAO::tmpDir() + "Notes.zip");
     const QStringList names = archiveNames(first);
     QVERIFY(names.contains("a.docx"));
@@ -328,12 +328,12 @@ void TestArchiveTools::zipFolderPacksAndNamesFreely()
     QVERIFY(!names.join(' ').contains(".env"));
 
     QString second;
-    QVERIFY(zipFolder(folder + "/", second)); // a trailing slash names the same folder
+    QVERIFY(zipFolder(folder + "/", MyDAO::tmpDir(), second)); // a trailing slash names the same folder
     QCOMPARE(second, MyDAO::tmpDir() + "Notes(1).zip");
 
     QString none;
-    QVERIFY(!zipFolder("/", none));
-    QVERIFY(!zipFolder(QString(), none));
+    QVERIFY(!zipFolder("/", MyDAO::tmpDir(), none));
+    QVERIFY(!zipFolder(QString(), MyDAO::tmpDir(), none));
 }
 
 void TestArchiveTools::repack_data()
@@ -456,7 +456,7 @@ void TestArchiveTools::missingSevenZip()
     QCOMPARE(p.text, QString::fromUtf8("解压失败"));
     QCOMPARE(p.warnings, QStringList { kExtractFailed });
     QString zip;
-    QVERIFY(!zipFolder(work.filePath("readme:m.zip/src"), zip));
+    QVERIFY(!zipFolder(work.filePath("readme:m.zip/src"), MyDAO::tmpDir(), zip));
     qputenv("PATH", path);
 }
 
@@ -482,7 +482,7 @@ void TestArchiveTools::hangingSevenZipIsKilled()
 
     QString zip;
     QVERIFY(writeFile(work.filePath("hangdir/a.pdf"), "a"));
-    QVERIFY(!zipFolder(work.filePath("hangdir"), zip));
+    QVERIFY(!zipFolder(work.filePath("hangdir"), MyDAO::tmpDir(), zip));
 }
 
 void TestArchiveTools::failedRepackRemovesWorkFolder()

@@ -181,13 +181,13 @@ void TestFolderRules::droppedFiles()
     const QString path = dir.filePath(name);
     QVERIFY(sparseFile(path, size));
     QStringList errors;
-    QCOMPARE(acceptDroppedPath(path, allowedSuffixes(), errors), accepted ? path : QString());
+    QCOMPARE(acceptDroppedPath(path, allowedSuffixes(), MyDAO::tmpDir(), errors), accepted ? path : QString());
     QCOMPARE(errors, QStringList()); // files are skipped without a message
 
     // The same file reached through a link is not taken.
     QVERIFY(QFile::link(path, dir.filePath("link-" + name)));
-    QCOMPARE(acceptDroppedPath(dir.filePath("link-" + name), allowedSuffixes(), errors), QString());
-    QCOMPARE(acceptDroppedPath(QString(), allowedSuffixes(), errors), QString());
+    QCOMPARE(acceptDroppedPath(dir.filePath("link-" + name), allowedSuffixes(), MyDAO::tmpDir(), errors), QString());
+    QCOMPARE(acceptDroppedPath(QString(), allowedSuffixes(), MyDAO::tmpDir(), errors), QString());
     QCOMPARE(errors, QStringList());
 }
 
@@ -199,18 +199,18 @@ void TestFolderRules::droppedFolders()
 
     // A good folder becomes a zip of the tmp directory named after it.
     QVERIFY(writeFile(dir.filePath("Unit 1/a.docx"), "a"));
-    const QString zip = acceptDroppedPath(dir.filePath("Unit 1"), allowed, errors);
+    const QString zip = acceptDroppedPath(dir.filePath("Unit 1"), allowed, MyDAO::tmpDir(), errors);
     QCOMPARE(zip, MyDAO::tmpDir() + "Unit 1.zip");
     QCOMPARE(archiveNames(zip), QStringList { "a.docx" });
 
     // An empty folder is handed to packing as well.
     QDir().mkpath(dir.filePath("Empty"));
-    QCOMPARE(acceptDroppedPath(dir.filePath("Empty"), allowed, errors), MyDAO::tmpDir() + "Empty.zip");
+    QCOMPARE(acceptDroppedPath(dir.filePath("Empty"), allowed, MyDAO::tmpDir(), errors), MyDAO::tmpDir() + "Empty.zip");
     QCOMPARE(errors, QStringList());
 
     // A refused folder is not packed and says why.
     QVERIFY(writeFile(dir.filePath("Bad/x.rar"), "x"));
-    QCOMPARE(acceptDroppedPath(dir.filePath("Bad"), allowed, errors), QString());
+    QCOMPARE(acceptDroppedPath(dir.filePath("Bad"), allowed, MyDAO::tmpDir(), errors), QString());
     QCOMPARE(errors, QStringList { QString::fromUtf8("文件夹内不允许含有压缩包") });
     QVERIFY(!QFileInfo::exists(MyDAO::tmpDir() + "Bad.zip"));
 
@@ -220,7 +220,7 @@ void TestFolderRules::droppedFolders()
     qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
     errors.clear();
     QVERIFY(writeFile(dir.filePath("Week 2/a.pdf"), "a"));
-    QCOMPARE(acceptDroppedPath(dir.filePath("Week 2"), allowed, errors), QString());
+    QCOMPARE(acceptDroppedPath(dir.filePath("Week 2"), allowed, MyDAO::tmpDir(), errors), QString());
     QCOMPARE(errors, QStringList { QString::fromUtf8("Week 2\r\n文件夹打包压缩失败!") });
 }
 

@@ -168,7 +168,7 @@ void TestIntakeWidgets::dropCollectsInOrder()
         }
     });
     QStringList errors;
-    const QStringList accepted = collectDroppedFiles(urls, errors, &page);
+    const QStringList accepted = collectDroppedFiles(urls, MyDAO::tmpDir(), errors, &page);
     QCOMPARE(accepted, QStringList({ dir.filePath("A.PDF"), MyDAO::tmpDir() + "Lesson.zip", dir.filePath("b.mp4") }));
     QCOMPARE(errors, QStringList { QString::fromUtf8("文件夹含有不支持的其他格式文件") });
     QCOMPARE(seenTitle, QString::fromUtf8("请等待，正在处理..."));

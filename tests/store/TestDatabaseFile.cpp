@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -74,7 +75,9 @@ int runUnopenableChild()
     } notifier;
     MyDAO::setNotifier(&notifier);
     QDir().mkpath(MyDAO::databasePath());
-    MyDAO::instance();
+    // As the program's start does: without its database it ends.
+    if (!MyDAO::instance()->databaseReady())
+        return EXIT_FAILURE;
     std::printf("still running\n");
     return 0;
 }
@@ -217,6 +220,29 @@ private slots:
         QCOMPARE(tableNames(), (QStringList { "asset_types", "assets", "logins" }));
         QVERIFY(dao->saveLogin({ 9, "new", "", "", false, false }, ""));
         QCOMPARE(fileMode(path), 0600);
+    }
+
+    void unopenableFileIsReportedNotFatal()
+    {
+        MyDAO* dao = MyDAO::instance();
+        const QString path = MyDAO::databasePath();
+        const QString keep = path + ".kept";
+        dao->closeDatabase();
+        QSqlDatabase::removeDatabase("sqlite3Connection");
+        QFile::remove(keep);
+        QVERIFY(QFile::rename(path, keep));
+        QVERIFY(QDir().mkpath(path));
+
+        QVERIFY(!dao->openDatabase());
+        QCOMPARE(notifier.boxes.size(), 1);
+        QCOMPARE(notifier.boxes[0].title, QString("提示"));
+        QCOMPARE(notifier.boxes[0].text, QString("打开失败，请联系客服！"));
+
+        QVERIFY(QDir(path).removeRecursively());
+        QVERIFY(QFile::rename(keep, path));
+        QVERIFY(restart());
+        QCOMPARE(notifier.boxes.size(), 1);
+        QCOMPARE(tableNames(), (QStringList { "asset_types", "assets", "logins" }));
     }
 
     void unopenableFileEndsWithAMessage()
