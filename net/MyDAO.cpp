@@ -74,10 +74,9 @@ MyDAO::MyDAO(QObject* parent)
     requests = std::make_unique<RequestClient>([this] { return token(); });
     connect(requests.get(), &RequestClient::sessionInvalid, this, &MyDAO::s_session_invalid);
     connect(requests.get(), &RequestClient::routedReply, this, &MyDAO::s_exec_callback);
-    session = std::make_unique<Session>(settingsStore.get(), requests.get(),
-                                        [this](const RecentLogin& account, const QString& keySent) {
-                                            saveLogin(account, keySent);
-                                        });
+    session = std::make_unique<Session>(
+        settingsStore.get(), requests.get(),
+        [this](const RecentLogin& account, const QString& keySent) { saveLogin(account, keySent); });
     references = std::make_unique<ReferenceData>(requests.get());
     parseLocalJSON();
     // A finished upload is submitted here, on this object's thread, whichever worker reported it.

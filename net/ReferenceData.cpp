@@ -58,7 +58,8 @@ static bool fetchReferenceFile(RequestClient* client, const QString& url, const 
         },
         nullptr);
     if (!state->done) {
-        QMetaObject::Connection invalid = QObject::connect(client, &RequestClient::sessionInvalid, &loop, &QEventLoop::quit);
+        QMetaObject::Connection invalid
+            = QObject::connect(client, &RequestClient::sessionInvalid, &loop, &QEventLoop::quit);
         QTimer limit;
         limit.setSingleShot(true);
         QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);

@@ -256,7 +256,8 @@ void RequestClient::getRaw(const QString& url, RAW_CALLBACK callback)
     });
 }
 
-QJsonObject RequestClient::judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver, bool loginReply)
+QJsonObject RequestClient::judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver,
+                                      bool loginReply)
 {
     deliver = true;
     const bool transportFailure = isTransportFailure(reply);
