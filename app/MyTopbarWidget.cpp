@@ -1,5 +1,6 @@
 #include "app/MyTopbarWidget.h"
 
+#include "app/SignedInBrowser.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "widgets/UserAvatar.h"
@@ -52,8 +53,7 @@ MyTopbarWidget::MyTopbarWidget(QWidget* parent)
     userBtn->setFixedHeight(60);
     userPopMenu = new QMenu(this);
     userPopMenu->setObjectName("top_user_pop_menu");
-    connect(userPopMenu->addAction("个人中心"), &QAction::triggered, this,
-            [] { MyDAO::instance()->openSignedIn(QString()); });
+    connect(userPopMenu->addAction("个人中心"), &QAction::triggered, this, [] { openSignedIn(QString()); });
     connect(userPopMenu->addAction("帮助中心"), &QAction::triggered, this, [] { openInBrowser(URL_HELP); });
     connect(userPopMenu->addAction("关于Zentrel"), &QAction::triggered, this, &MyTopbarWidget::s_about);
     connect(userPopMenu->addAction("操作演示视频"), &QAction::triggered, this,

@@ -1,7 +1,7 @@
 #include "app/RunLog.h"
 
 #include "app/Clock.h"
-#include "net/MyDAO.h"
+#include "app/DataPaths.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -25,8 +25,8 @@ QString logFileName(int level, const QDateTime& now)
 {
     const QString date = now.date().toString(QStringLiteral("yyyy-MM-dd"));
     if (level == 0)
-        return MyDAO::dataDir() + QStringLiteral("/log0-%1.log.txt").arg(date);
-    return MyDAO::dataDir() + QStringLiteral("/log%2-%1.log.txt").arg(date).arg(level);
+        return DataPaths::dataDir() + QStringLiteral("/log0-%1.log.txt").arg(date);
+    return DataPaths::dataDir() + QStringLiteral("/log%2-%1.log.txt").arg(date).arg(level);
 }
 
 const QRegularExpression& jsonSecret()
@@ -81,7 +81,7 @@ void writeLog(const QString& message, int level)
 void purgeOldLogs(int days)
 {
     const QDateTime now = Clock::now();
-    QDir dir(MyDAO::dataDir());
+    QDir dir(DataPaths::dataDir());
     const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo& info : files) {
         if (!info.fileName().endsWith(QLatin1String(".log.txt")) || !info.isFile() || info.isSymLink())

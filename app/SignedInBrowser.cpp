@@ -1,15 +1,17 @@
+#include "app/SignedInBrowser.h"
+
 #include "net/MyDAO.h"
 
 #include <QDesktopServices>
 #include <QUrl>
 
 // The address is built by the engine; only opening it needs the desktop.
-void MyDAO::openSignedIn(const QString& jump_url)
+void openSignedIn(const QString& jump_url)
 {
-    QDesktopServices::openUrl(QUrl(signedInUrl(jump_url), QUrl::StrictMode));
+    QDesktopServices::openUrl(QUrl(MyDAO::instance()->signedInUrl(jump_url), QUrl::StrictMode));
 }
 
-void MyDAO::openDownloadManager(const QString& itemid, const QString& chid)
+void openDownloadManager(const QString& itemid, const QString& chid)
 {
-    QDesktopServices::openUrl(QUrl(downloadManagerUrl(itemid, chid), QUrl::StrictMode));
+    QDesktopServices::openUrl(QUrl(MyDAO::instance()->downloadManagerUrl(itemid, chid), QUrl::StrictMode));
 }

@@ -1,6 +1,7 @@
 #include "app/MySingleApplication.h"
 #include "app/StartupSequence.h"
 #include "net/MyDAO.h"
+#include "upload/MyUploadManager.h"
 
 #include <cstdlib>
 
@@ -16,10 +17,14 @@ int main(int argc, char* argv[])
 
     // Message boxes of the engine go through the windows from now on.
     installUserNotifier();
-    // Settings, network, reference data, data directory, database and housekeeping.
-    MyDAO::instance();
+    // Settings, network, reference data, data directory, database and housekeeping; the
+    // database is closed when this goes, after the upload workers below have stopped.
+    MyDAO::Lifetime dao;
     if (!MyDAO::instance()->databaseReady())
         return EXIT_FAILURE; // the user has been told
+    // The workers start with the main window; at exit they are stopped here, before the
+    // data-access object goes.
+    MyUploadManager::Lifetime uploads;
 
     return runWindows(app);
 }

@@ -102,7 +102,7 @@ int main(int argc, char* argv[])
     if (qss.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(qss.readAll()));
 
-    MyDAO::referenceFetchLimitMs = 500;
+    MyDAO::setReferenceFetchLimitMs(500);
     MyDAO* dao = MyDAO::instance();
     dao->setUid(4242);
     QElapsedTimer clock;

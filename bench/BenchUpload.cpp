@@ -389,7 +389,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     site.exportEnv();
-    MyDAO::referenceFetchLimitMs = 3000;
+    MyDAO::setReferenceFetchLimitMs(3000);
     MyDAO* dao = MyDAO::instance();
     dao->setUid(UID);
 

@@ -1,5 +1,6 @@
 #include "intake/ExternalTools.h"
 
+#include "app/AppDir.h"
 #include "app/RunLog.h"
 
 #include <QCoreApplication>
@@ -26,14 +27,6 @@ QString toolPath(const QString& relative)
 }
 
 } // namespace
-
-QString appDir()
-{
-    const QString overridden = QProcessEnvironment::systemEnvironment().value("VANTREL_APPDIR");
-    if (!overridden.isEmpty())
-        return overridden;
-    return QCoreApplication::applicationDirPath();
-}
 
 QString sevenZipProgram()
 {

@@ -11,9 +11,6 @@ class QTimer;
 
 // Where the command-line tools beside the program are, and one way of running them.
 
-// The application directory; VANTREL_APPDIR replaces it (tests point it at the build's bin/).
-QString appDir();
-
 // 7-Zip: <appdir>/7zip/7z(.exe) when present, else 7zz or 7z from PATH; empty when none.
 QString sevenZipProgram();
 // The RAR console program and the document converter beside the program.

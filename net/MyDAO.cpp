@@ -1,118 +1,28 @@
 #include "net/MyDAO.h"
 
-#include "app/RunLog.h"
-#include "net/Endpoints.h"
+#include "app/DataPaths.h"
+#include "app/Notifier.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QMutex>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
-#include <QProcessEnvironment>
 #include <QSettings>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QStandardPaths>
 #include <atomic>
-#include <cmath>
 
 namespace {
 
 Notifier* installedNotifier = nullptr;
 
-constexpr int kDefaultTransferTimeoutMs = 30000;
-constexpr qint64 kJsonReplyLimit = 64LL * 1024 * 1024;
-constexpr qint64 kRawReplyLimit = 512LL * 1024 * 1024;
-// Log lines keep 200 characters; no need to decode more of a long body than this.
-constexpr int kLoggedBodyBytes = 64 * 1024;
+std::atomic<MyDAO*> theInstance { nullptr };
+QMutex instanceMutex;
 
-std::atomic<int> transferTimeoutMs { kDefaultTransferTimeoutMs };
-std::atomic<qint64> replyLimitOverride { 0 };
-
-const char* const kTooBigProperty = "vantrel_reply_too_big";
-
-// The extra PEM file is read again whenever its path or time stamp changes (tests point
-// VANTREL_CA_CERTS at a fresh CA while running).
-QList<QSslCertificate> extraCertificates()
+void destroyInstance()
 {
-    static QMutex mutex;
-    static QString extraKey;
-    static QList<QSslCertificate> extra;
-
-    const QString path = QProcessEnvironment::systemEnvironment().value(QStringLiteral("VANTREL_CA_CERTS"));
-    QString key;
-    if (!path.isEmpty()) {
-        const QFileInfo info(path);
-        key = path + QLatin1Char('|') + QString::number(info.lastModified().toMSecsSinceEpoch()) + QLatin1Char('|')
-            + QString::number(info.size());
-    }
-
-    QMutexLocker lock(&mutex);
-    if (key != extraKey) {
-        extra.clear();
-        QFile file(path);
-        if (!path.isEmpty() && file.open(QIODevice::ReadOnly))
-            extra = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
-        extraKey = key;
-    }
-    return extra;
-}
-
-// Transport failures (no connection, reset, TLS refused, time-out, cut-off body) count as
-// "no HTTP answer", whatever status line may have arrived before the failure.
-bool isTransportFailure(QNetworkReply* reply)
-{
-    if (reply->property(kTooBigProperty).toBool())
-        return true;
-    const QNetworkReply::NetworkError error = reply->error();
-    if (error == QNetworkReply::NoError || error == QNetworkReply::TooManyRedirectsError
-        || error == QNetworkReply::InsecureRedirectError)
-        return false;
-    return error < QNetworkReply::ContentAccessDenied;
-}
-
-bool isIntegral(const QJsonValue& value)
-{
-    if (!value.isDouble())
-        return false;
-    const double d = value.toDouble();
-    return std::isfinite(d) && std::floor(d) == d && d >= -2147483648.0 && d <= 2147483647.0;
-}
-
-// The callers read "errcode" and "code" as integers; a reply that carries them with
-// another type would otherwise read as 0, i.e. as success. The login reads a null "errcode"
-// as absent itself (a failure), so it may pass there.
-bool envelopeTypesSound(const QJsonObject& obj, bool nullErrcodeAllowed)
-{
-    for (const char* key : { "errcode", "code" }) {
-        const auto it = obj.constFind(QLatin1String(key));
-        if (it == obj.constEnd() || (nullErrcodeAllowed && it.value().isNull() && qstrcmp(key, "errcode") == 0))
-            continue;
-        if (!isIntegral(it.value()))
-            return false;
-    }
-    return true;
-}
-
-QJsonObject clientEnvelope(const QString& message)
-{
-    return QJsonObject { { QStringLiteral("errcode"), -3 }, { QStringLiteral("message"), message } };
-}
-
-// Before login the token is empty; it is still sent, as "token=".
-QString tokenValue(const QString& token)
-{
-    return token.isNull() ? QString::fromLatin1("") : token;
-}
-
-QString withoutQuery(const QString& url)
-{
-    const int q = url.indexOf(QLatin1Char('?'));
-    return q < 0 ? url : url.left(q);
+    QMutexLocker lock(&instanceMutex);
+    delete theInstance.exchange(nullptr);
 }
 
 } // namespace
@@ -129,15 +39,45 @@ Notifier* MyDAO::userNotifier()
 
 MyDAO* MyDAO::instance()
 {
-    static MyDAO* one = new MyDAO();
+    MyDAO* one = theInstance.load();
+    if (one)
+        return one;
+    QMutexLocker lock(&instanceMutex);
+    one = theInstance.load();
+    if (!one) {
+        static bool postRoutineAdded = false;
+        if (!postRoutineAdded && QCoreApplication::instance()) {
+            // Without a Lifetime the object goes with the application object.
+            qAddPostRoutine(destroyInstance);
+            postRoutineAdded = true;
+        }
+        one = new MyDAO();
+        theInstance.store(one);
+    }
     return one;
+}
+
+MyDAO::Lifetime::Lifetime()
+{
+    instance();
+}
+
+MyDAO::Lifetime::~Lifetime()
+{
+    destroyInstance();
 }
 
 MyDAO::MyDAO(QObject* parent)
     : QObject(parent)
 {
-    settingsStore = new QSettings(QSettings::NativeFormat, QSettings::UserScope, "zenweb", "Vantrel");
-    manager = new QNetworkAccessManager();
+    settingsStore = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "zenweb", "Vantrel");
+    requests = std::make_unique<RequestClient>([this] { return token(); });
+    connect(requests.get(), &RequestClient::sessionInvalid, this, &MyDAO::s_session_invalid);
+    connect(requests.get(), &RequestClient::routedReply, this, &MyDAO::s_exec_callback);
+    session = std::make_unique<Session>(
+        settingsStore.get(), requests.get(),
+        [this](const RecentLogin& account, const QString& keySent) { saveLogin(account, keySent); });
+    references = std::make_unique<ReferenceData>(requests.get());
     parseLocalJSON();
     // A finished upload is submitted here, on this object's thread, whichever worker reported it.
     connect(this, &MyDAO::s_completed_upload, this, &MyDAO::submitCompletedUpload);
@@ -154,188 +94,56 @@ MyDAO::MyDAO(QObject* parent)
 
 MyDAO::~MyDAO()
 {
+    // Replies still in flight go first, so that none of their callbacks reaches a part that
+    // is already gone; then the database is closed.
+    requests.reset();
     closeDatabase();
-    delete manager;
-    delete settingsStore;
 }
 
 QString MyDAO::dataDir()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return DataPaths::dataDir();
 }
 
 QString MyDAO::tmpDir()
 {
-    QString dir = dataDir();
-    return dir + (dir.endsWith('/') ? "tmp/" : "/tmp/");
-}
-
-int MyDAO::transferTimeout()
-{
-    return transferTimeoutMs.load();
-}
-
-void MyDAO::setTransferTimeoutForTesting(int ms)
-{
-    transferTimeoutMs.store(ms > 0 ? ms : kDefaultTransferTimeoutMs);
-}
-
-void MyDAO::setReplySizeLimitForTesting(qint64 bytes)
-{
-    replyLimitOverride.store(bytes);
-}
-
-QNetworkRequest MyDAO::baseRequest() const
-{
-    QNetworkRequest request;
-    QSslConfiguration tls = request.sslConfiguration();
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    tls.setProtocol(QSsl::TlsV1_2OrLater);
-    // The default list stays as it is: replacing it would stop Qt from fetching a system root
-    // on demand (Windows), and a valid site whose root is not cached yet would be refused.
-    const QList<QSslCertificate> extra = extraCertificates();
-    if (!extra.isEmpty())
-        tls.addCaCertificates(extra);
-    request.setSslConfiguration(tls);
-    request.setTransferTimeout(transferTimeout());
-    return request;
-}
-
-QNetworkRequest MyDAO::jsonRequest(const QString& url, const QUrlQuery& query) const
-{
-    QNetworkRequest request = baseRequest();
-    QUrl address(url);
-    // A literal "+" would reach the server as a blank.
-    address.setQuery(query.query(QUrl::FullyEncoded).replace(QLatin1Char('+'), QLatin1String("%2B")), QUrl::StrictMode);
-    request.setUrl(address);
-    request.setMaximumRedirectsAllowed(10);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("tool"));
-    request.setRawHeader("X-Tool-Version", PROGRAM_VERSION);
-    return request;
-}
-
-void MyDAO::watchReplySize(QNetworkReply* reply, bool json)
-{
-    const qint64 override = replyLimitOverride.load();
-    const qint64 limit = override > 0 ? override : (json ? kJsonReplyLimit : kRawReplyLimit);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, limit](qint64 received, qint64) {
-        if (received > limit && !reply->property(kTooBigProperty).toBool()) {
-            reply->setProperty(kTooBigProperty, true);
-            reply->abort();
-        }
-    });
+    return DataPaths::tmpDir();
 }
 
 void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx)
 {
-    query.addQueryItem(QStringLiteral("token"), tokenValue(token()));
-    const QNetworkRequest request = jsonRequest(url, query);
-    QNetworkReply* reply = manager->get(request);
-    writeLog(request.url().toString());
-    watchReplySize(reply, true);
-
-    const bool routed = ctx != nullptr;
-    QPointer<QObject> guard(ctx);
-    const QString callerUrl = withoutQuery(url);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callerUrl, callback, routed, guard]() {
-        bool deliver = false;
-        QJsonObject result = judgeReply(reply, callerUrl, false, deliver);
-        reply->deleteLater();
-        if (!deliver)
-            return;
-        if (!routed) {
-            if (callback)
-                callback(result);
-            return;
-        }
-        // A context destroyed meanwhile gets nothing, even if a new object took its address.
-        if (guard)
-            emit s_exec_callback(callback, result, guard.data());
-    });
+    requests->get(url, std::move(query), std::move(callback), ctx);
 }
 
 void MyDAO::httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback)
 {
-    postJson(url, QJsonDocument(body).toJson(QJsonDocument::Compact), callback, false);
+    requests->post(url, QJsonDocument(body).toJson(QJsonDocument::Compact), std::move(callback));
 }
 
 void MyDAO::httpPost(const QString& url, const QByteArray& json, HTTP_CALLBACK callback)
 {
-    postJson(url, json, callback, false);
-}
-
-void MyDAO::postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply)
-{
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("token"), tokenValue(token()));
-    const QNetworkRequest request = jsonRequest(url, query);
-    QNetworkReply* reply = manager->post(request, json);
-    writeLog(request.url().toString());
-    writeLog(QString::fromUtf8(json));
-    watchReplySize(reply, true);
-
-    const QString callerUrl = withoutQuery(url);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callerUrl, callback, loginReply]() {
-        bool deliver = false;
-        QJsonObject result = judgeReply(reply, callerUrl, true, deliver, loginReply);
-        reply->deleteLater();
-        if (deliver && callback)
-            callback(result);
-    });
+    requests->post(url, json, std::move(callback));
 }
 
 void MyDAO::httpGetRaw(const QString& url, RAW_CALLBACK callback)
 {
-    QNetworkRequest request = baseRequest();
-    request.setUrl(QUrl(url));
-    request.setMaximumRedirectsAllowed(10);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply* reply = manager->get(request);
-    watchReplySize(reply, false);
-    connect(reply, &QNetworkReply::finished, this, [reply, callback]() {
-        const QByteArray bytes = reply->property(kTooBigProperty).toBool() ? QByteArray() : reply->readAll();
-        reply->deleteLater();
-        if (callback)
-            callback(bytes);
-    });
+    requests->getRaw(url, std::move(callback));
 }
 
-QJsonObject MyDAO::judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver, bool loginReply)
+QNetworkRequest MyDAO::baseRequest() const
 {
-    deliver = true;
-    const bool transportFailure = isTransportFailure(reply);
-    const int status = transportFailure ? 0 : reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray body = transportFailure ? QByteArray() : reply->readAll();
+    return RequestClient::baseRequest();
+}
 
-    if (status != 200) {
-        manager->clearAccessCache();
-        const QString reason
-            = transportFailure ? QString() : reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        if (isPost) {
-            writeLog(QStringLiteral("%3 %1,%2").arg(QString::number(status), reason, url));
-            return clientEnvelope(QStringLiteral("%1,%2").arg(QString::number(status), reason));
-        }
-        writeLog(url + QLatin1Char(' ') + QString::fromUtf8(body.left(kLoggedBodyBytes)));
-        return clientEnvelope(QStringLiteral("%1 Internal Server Error").arg(status));
-    }
+void MyDAO::parseLocalJSON()
+{
+    Notifier* notifier = userNotifier();
+    const OpResult loaded = references->load();
+    if (!loaded && notifier)
+        notifier->alert(loaded.message, references->failureTitle());
+}
 
-    if (isPost) {
-        writeLog(QStringLiteral("Post Response: %1").arg(200));
-        writeLog(QString::fromUtf8(body.left(kLoggedBodyBytes)));
-    }
-
-    QJsonParseError error {};
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject() || !envelopeTypesSound(doc.object(), loginReply))
-        return clientEnvelope(QStringLiteral("JSON响应格式解析失败"));
-
-    const QJsonObject obj = doc.object();
-    if (!loginReply && obj.contains(QLatin1String("code")) && obj.value(QLatin1String("code")).toInt() == 400) {
-        deliver = false;
-        emit s_session_invalid(obj.value(QLatin1String("msg")).toString());
-        return obj;
-    }
-    return obj;
+void MyDAO::getDistrictNetData(QString tag, int upid)
+{
+    references->districts(tag, upid, [this, tag](QJsonArray data) { emit s_set_district(tag, data); });
 }

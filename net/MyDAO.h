@@ -1,20 +1,22 @@
 #pragma once
 
-// The one data-access object of the program: settings store, request client, session,
-// local database, reference data and the upload bookkeeping all hang off it.
-//
-// The class is large because everything talks to the website and the local store through
-// it; its implementation is split by subsystem:
-//   net/MyDAO.cpp          construction, request client, reply judging
-//   net/Login.cpp          login request and session
-//   net/ReferenceData.cpp  vtup.json / rule.json, type tables, districts
-//   store/Database.cpp     the SQLite statements and housekeeping
-//   intake/*.cpp           archive reading, text extraction, fingerprint
-//   upload/UploadJobs.cpp  job list, form cache
-//   form/AssetSubmission.cpp  submission of an uploaded asset's metadata
-// Each section below belongs to the file of the same subsystem.
+// The one data-access object of the program. It owns the engine's parts and keeps the
+// operations and signals the rest of the program uses, most of them forwarding to a part:
+//   net/RequestClient      requests to the website and reply judging
+//   net/Session            uid, token, login, recent logins
+//   net/ReferenceData      vtup.json / rule.json, type tables, districts
+//   store/Database         the SQLite file, its statements and housekeeping
+//   intake/ArchiveTools, TextExtraction, MyFileMd5Thread
+//                          archive reading, text extraction, fingerprint
+//   upload/UploadJobList   waiting and held upload jobs, form cache
+//   form/AssetSubmission   submission of an uploaded asset's metadata
+// The forwards that are more than a line live in net/MyDAOParts.cpp.
+// Each section below belongs to the part of the same name.
 
 #include "form/AssetSubmission.h"
+#include "net/ReferenceData.h"
+#include "net/RequestClient.h"
+#include "net/Session.h"
 #include "store/AssetRecords.h"
 #include "store/Database.h"
 #include "upload/UploadJobList.h"
@@ -26,21 +28,16 @@
 #include <QMap>
 #include <QMutex>
 #include <QObject>
-#include <QSet>
-#include <QSqlDatabase>
 #include <QString>
 #include <QUrlQuery>
-#include <atomic>
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 class QNetworkRequest;
 class QSettings;
 class Notifier;
 
-using HTTP_CALLBACK = std::function<void(QJsonObject&)>;
-using RAW_CALLBACK = std::function<void(QByteArray)>;
 using TEXT_OK_CALLBACK = std::function<void(QString, bool)>;
 
 class MyDAO : public QObject
@@ -52,7 +49,7 @@ public:
     ~MyDAO() override;
 
     // ---- shell: settings, data directory, notifier (net/MyDAO.cpp) ----
-    QSettings* settings() const { return settingsStore; }
+    QSettings* settings() const { return settingsStore.get(); }
     // The writable per-user data directory (created on construction).
     static QString dataDir();
     // The data directory's "tmp/" folder.
@@ -61,72 +58,81 @@ public:
     // may already have something to say); without one, messages only go to the log.
     static void setNotifier(Notifier* n);
     static Notifier* userNotifier();
+    // Owns the object for the program's run: built in the constructor, destroyed (database
+    // closed) in the destructor. Without one, instance() builds it on first use and it goes
+    // with the application object.
+    class Lifetime
+    {
+    public:
+        Lifetime();
+        ~Lifetime();
+        Lifetime(const Lifetime&) = delete;
+        Lifetime& operator=(const Lifetime&) = delete;
+    };
 
-    // ---- request client (net/MyDAO.cpp) ----
+    // ---- request client (net/RequestClient) ----
     void httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr);
     void httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback);
     // The same with a body that is already JSON text (keys in the caller's order).
     void httpPost(const QString& url, const QByteArray& json, HTTP_CALLBACK callback);
     void httpGetRaw(const QString& url, RAW_CALLBACK callback);
-    // Every request starts from this one: certificate checks (system store plus the CAs of
-    // VANTREL_CA_CERTS), TLS 1.2 or later, and the transfer time-out. Safe from any thread.
+    // Every request starts from this one (see RequestClient::baseRequest). Safe from any thread.
     QNetworkRequest baseRequest() const;
-    QNetworkAccessManager* networkManager() const { return manager; }
+    QNetworkAccessManager* networkManager() const { return requests->networkManager(); }
     // A transfer that makes no progress for this long ends as a transport failure (30 s).
-    static int transferTimeout();
-    static void setTransferTimeoutForTesting(int ms);
+    static int transferTimeout() { return RequestClient::transferTimeout(); }
+    static void setTransferTimeoutForTesting(int ms) { RequestClient::setTransferTimeoutForTesting(ms); }
     // Replies larger than this are cut off and treated as a transport failure.
-    static void setReplySizeLimitForTesting(qint64 bytes);
+    static void setReplySizeLimitForTesting(qint64 bytes) { RequestClient::setReplySizeLimitForTesting(bytes); }
 
-    // ---- session (net/Login.cpp) ----
+    // ---- session (net/Session) ----
     // The logged-in account's uid (0 before login) and session token; readable from any thread.
-    int uid() const { return sessionUid.load(); }
-    void setUid(int value) { sessionUid.store(value); }
-    QString token() const;
-    void setToken(const QString& value);
+    int uid() const { return session->uid(); }
+    void setUid(int value) { session->setUid(value); }
+    QString token() const { return session->token(); }
+    void setToken(const QString& value) { session->setToken(value); }
     // The logged-in account: uid, username, avatar address, remember_encrypt_key, team_status.
-    const RecentLogin& currentLogin() const { return loginData; }
+    const RecentLogin& currentLogin() const { return session->currentLogin(); }
     // Sends the login (LoginFormData lives in net/LoginFormData.h); the session and the
     // logins table are updated before `callback` sees the reply.
-    void login(struct LoginFormData& form, HTTP_CALLBACK callback);
+    void login(struct LoginFormData& form, HTTP_CALLBACK callback) { session->login(form, callback); }
     // Accounts that logged in lately, newest first, at most 5 (filled by loadRecentLogins()).
-    const QList<RecentLogin>& recentLogins() const { return recentLoginList; }
-    void setRecentLogins(const QList<RecentLogin>& list);
+    const QList<RecentLogin>& recentLogins() const { return session->recentLogins(); }
+    void setRecentLogins(const QList<RecentLogin>& list) { session->setRecentLogins(list); }
     // The setting "LastAutoLoginUID" (0 when absent).
-    int autoLoginUid() const;
-    void setAutoLoginUid(int loginUid);
-    void removeAutoLoginUid();
+    int autoLoginUid() const { return session->autoLoginUid(); }
+    void setAutoLoginUid(int loginUid) { session->setAutoLoginUid(loginUid); }
+    void removeAutoLoginUid() { session->removeAutoLoginUid(); }
     // First hardware address of an interface that is up, not loopback and not VMware's.
-    static QString machineMac();
-    // Website addresses that sign the browser in with the current token.
-    QString signedInUrl(const QString& jump_url = QString()) const;
-    QString downloadManagerUrl(const QString& itemid, const QString& chid) const;
-    // Open them with the system's URL handler (defined with the windows, app/SignedInBrowser.cpp).
-    void openSignedIn(const QString& jump_url = QString());
-    void openDownloadManager(const QString& itemid, const QString& chid);
-
-    // ---- reference data (net/ReferenceData.cpp) ----
-    // One entry of the type table: a resource type with its root type.
-    struct AssetTypeEntry
+    static QString machineMac() { return Session::machineMac(); }
+    // Website addresses that sign the browser in with the current token (opened by
+    // app/SignedInBrowser.h).
+    QString signedInUrl(const QString& jump_url = QString()) const { return session->signedInUrl(jump_url); }
+    QString downloadManagerUrl(const QString& itemid, const QString& chid) const
     {
-        QString typeId;
-        QString typeName;
-        QString rootId;
-        QString rootName;
-    };
+        return session->downloadManagerUrl(itemid, chid);
+    }
+
+    // ---- reference data (net/ReferenceData) ----
+    using AssetTypeEntry = ReferenceData::AssetTypeEntry;
+    // Loads both files again; a failure is told through the notifier.
     void parseLocalJSON();
     // Copies of vtup.json and rule.json as loaded at start-up (empty when neither source worked).
-    QJsonObject resourceObject() const { return resourceObj; }
-    QJsonObject ruleObject() const { return ruleObj; }
+    QJsonObject resourceObject() const { return references->resourceObject(); }
+    QJsonObject ruleObject() const { return references->ruleObject(); }
     // Root type id -> root name, and type id -> entry.
-    const QMap<QString, QString>& typeRootNames() const { return rootNames; }
-    const QMap<QString, AssetTypeEntry>& assetTypes() const { return typeTable; }
+    const QMap<QString, QString>& typeRootNames() const { return references->typeRootNames(); }
+    const QMap<QString, AssetTypeEntry>& assetTypes() const { return references->assetTypes(); }
     // Child regions of `upid`, from the cache or the website; the first form answers
     // through s_set_district, the second through the callback.
     void getDistrictNetData(QString tag, int upid);
-    void getDistrictNetData(QString tag, int upid, std::function<void(QJsonArray)> callback);
+    void getDistrictNetData(QString tag, int upid, std::function<void(QJsonArray)> callback)
+    {
+        references->districts(tag, upid, std::move(callback));
+    }
     // Longest wait for one reference file at start-up before the shipped copy is used.
-    static int referenceFetchLimitMs;
+    static int referenceFetchLimitMs() { return ReferenceData::fetchLimitMs(); }
+    static void setReferenceFetchLimitMs(int ms) { ReferenceData::setFetchLimitMs(ms); }
 
     // ---- local database (store/Database, forwards in net/MyDAOParts.cpp) ----
     // Opens (or creates) the database file of the data directory; false when the program
@@ -237,32 +243,11 @@ signals:
 private:
     explicit MyDAO(QObject* parent = nullptr);
 
-    QSettings* settingsStore = nullptr;
-    QNetworkAccessManager* manager = nullptr;
-
-    // ---- private state, by subsystem ----
-
-    // ---- request client (net/MyDAO.cpp) ----
-    QNetworkRequest jsonRequest(const QString& url, const QUrlQuery& query) const;
-    void watchReplySize(QNetworkReply* reply, bool json);
-    // `loginReply`: a "code" 400 reply is delivered like any other (a login has no session to
-    // end, and its dialog waits for an answer), and a null "errcode" is left to the login.
-    QJsonObject judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver,
-                           bool loginReply = false);
-    void postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply);
-
-    // ---- session (net/Login.cpp) ----
-    std::atomic<int> sessionUid { 0 };
-    mutable QMutex tokenMutex;
-    QString sessionToken;
-    RecentLogin loginData;
-    QList<RecentLogin> recentLoginList;
-
-    // ---- reference data (net/ReferenceData.cpp) ----
-    QJsonObject resourceObj;
-    QJsonObject ruleObj;
-    QMap<QString, QString> rootNames;
-    QMap<QString, AssetTypeEntry> typeTable;
+    // The parts; the destructor ends the request client (and its pending replies) first.
+    std::unique_ptr<QSettings> settingsStore;
+    std::unique_ptr<ReferenceData> references;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<RequestClient> requests;
 
     // ---- local database (store/Database) ----
     Database store { &MyDAO::databasePath, &MyDAO::tmpDir, [this]() { return uid(); } };

@@ -1,25 +1,21 @@
+#include "net/ReferenceData.h"
+
+#include "app/AppDir.h"
 #include "app/Clock.h"
-#include "app/Notifier.h"
-#include "intake/ExternalTools.h"
 #include "net/Endpoints.h"
-#include "net/MyDAO.h"
+#include "net/RequestClient.h"
 
 #include <QEventLoop>
 #include <QFile>
 #include <QHash>
 #include <QJsonDocument>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 
 namespace {
 
-// Tag + "," + parent id -> the regions under it. Regions do not change during a run, so
-// entries are never dropped (a failed lookup caches an empty list as well).
-QHash<QString, QJsonArray>& districtCache()
-{
-    static QHash<QString, QJsonArray> cache;
-    return cache;
-}
+std::atomic<int> fetchLimit { 120000 };
 
 bool readJsonFile(const QString& path, QJsonObject& out)
 {
@@ -44,11 +40,11 @@ struct FetchState
 // Fetches one reference file and waits for it in a nested loop. The wait also ends when the
 // server answers with an invalid-session envelope (the request client then never calls
 // back) and, as a last resort, after a long time-out, so that start-up cannot hang.
-static bool fetchReferenceFile(MyDAO* dao, const QString& url, const QUrlQuery& query, QJsonObject& out)
+static bool fetchReferenceFile(RequestClient* client, const QString& url, const QUrlQuery& query, QJsonObject& out)
 {
     auto state = std::make_shared<FetchState>();
     QEventLoop loop;
-    dao->httpGet(
+    client->get(
         url, query,
         [state, &loop](QJsonObject& reply) {
             if (state->done)
@@ -62,11 +58,12 @@ static bool fetchReferenceFile(MyDAO* dao, const QString& url, const QUrlQuery& 
         },
         nullptr);
     if (!state->done) {
-        QMetaObject::Connection invalid = QObject::connect(dao, &MyDAO::s_session_invalid, &loop, &QEventLoop::quit);
+        QMetaObject::Connection invalid
+            = QObject::connect(client, &RequestClient::sessionInvalid, &loop, &QEventLoop::quit);
         QTimer limit;
         limit.setSingleShot(true);
         QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-        limit.start(MyDAO::referenceFetchLimitMs);
+        limit.start(fetchLimit.load());
         loop.exec();
         QObject::disconnect(invalid);
     }
@@ -80,25 +77,37 @@ static bool fetchReferenceFile(MyDAO* dao, const QString& url, const QUrlQuery& 
     return state->fetched;
 }
 
-int MyDAO::referenceFetchLimitMs = 120000;
+ReferenceData::ReferenceData(RequestClient* requests)
+    : client(requests)
+{
+}
 
-void MyDAO::parseLocalJSON()
+int ReferenceData::fetchLimitMs()
+{
+    return fetchLimit.load();
+}
+
+void ReferenceData::setFetchLimitMs(int ms)
+{
+    fetchLimit.store(ms);
+}
+
+OpResult ReferenceData::load()
 {
     resourceObj = QJsonObject();
     ruleObj = QJsonObject();
     rootNames.clear();
     typeTable.clear();
+    lastFailureTitle.clear();
 
     QUrlQuery query;
     query.addQueryItem("v", QString::number(Clock::nowSecs()));
-    Notifier* notifier = userNotifier();
 
-    const bool resourceFetched = fetchReferenceFile(this, URL_VTUP_JSON, query, resourceObj);
+    const bool resourceFetched = fetchReferenceFile(client, URL_VTUP_JSON, query, resourceObj);
     if (!resourceFetched) {
         if (!readJsonFile(appDir() + "/resources/vtup.json", resourceObj)) {
-            if (notifier)
-                notifier->alert("vtup.json文件丢失", "出错了！");
-            return;
+            lastFailureTitle = QStringLiteral("出错了！");
+            return OpResult::failure(QStringLiteral("vtup.json文件丢失"));
         }
     }
 
@@ -120,37 +129,36 @@ void MyDAO::parseLocalJSON()
         }
     }
 
-    const bool ruleFetched = fetchReferenceFile(this, URL_RULE_JSON, query, ruleObj);
+    const bool ruleFetched = fetchReferenceFile(client, URL_RULE_JSON, query, ruleObj);
     if (!ruleFetched) {
+        // The rules are optional: without either copy there is nothing to tell.
         if (!readJsonFile(appDir() + "/resources/rule.json", ruleObj))
-            return;
+            return OpResult::success();
     }
 
-    if ((!resourceFetched || !ruleFetched) && notifier)
-        notifier->alert("网络请求失败，稍后再试,code=003", "网络异常");
+    if (!resourceFetched || !ruleFetched) {
+        lastFailureTitle = QStringLiteral("网络异常");
+        return OpResult::failure(QStringLiteral("网络请求失败，稍后再试,code=003"));
+    }
+    return OpResult::success();
 }
 
-void MyDAO::getDistrictNetData(QString tag, int upid)
-{
-    getDistrictNetData(tag, upid, [this, tag](QJsonArray data) { emit s_set_district(tag, data); });
-}
-
-void MyDAO::getDistrictNetData(QString tag, int upid, std::function<void(QJsonArray)> callback)
+void ReferenceData::districts(const QString& tag, int upid, std::function<void(QJsonArray)> callback)
 {
     const QString key = tag + "," + QString::number(upid);
-    auto cached = districtCache().constFind(key);
-    if (cached != districtCache().constEnd()) {
+    auto cached = districtCache.constFind(key);
+    if (cached != districtCache.constEnd()) {
         if (callback)
             callback(cached.value());
         return;
     }
     QUrlQuery query;
     query.addQueryItem("upid", QString::number(upid));
-    httpGet(
+    client->get(
         URL_DISTRICT, query,
-        [key, callback](QJsonObject& reply) {
+        [this, key, callback](QJsonObject& reply) {
             const QJsonArray data = reply.value("data").toArray();
-            districtCache().insert(key, data);
+            districtCache.insert(key, data);
             if (callback)
                 callback(data);
         },

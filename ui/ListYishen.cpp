@@ -1,5 +1,6 @@
 #include "ui/ListYishen.h"
 
+#include "app/SignedInBrowser.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "widgets/MyMsgBox.h"
@@ -57,7 +58,7 @@ QSignalMapper* ListYishen::downloadMapperFor(QObject* owner)
     auto* mapper = new QSignalMapper(owner);
     connect(mapper, &QSignalMapper::mappedString, owner, [](const QString& text) {
         const QStringList parts = text.split(QStringLiteral("<>"));
-        MyDAO::instance()->openDownloadManager(parts.value(0), parts.value(1));
+        openDownloadManager(parts.value(0), parts.value(1));
     });
     return mapper;
 }

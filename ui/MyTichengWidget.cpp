@@ -1,5 +1,6 @@
 #include "ui/MyTichengWidget.h"
 
+#include "app/SignedInBrowser.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "ui/ListBaseTabContent.h"
@@ -25,7 +26,7 @@ MyTichengWidget::MyTichengWidget(QWidget* parent)
     withdrawBtn->setObjectName("btn_withdraw");
     withdrawBtn->setFixedSize(72, 28);
     withdrawBtn->setCursor(Qt::PointingHandCursor);
-    connect(withdrawBtn, &QPushButton::clicked, this, [] { MyDAO::instance()->openSignedIn(URL_DRAWING_APPLY); });
+    connect(withdrawBtn, &QPushButton::clicked, this, [] { openSignedIn(URL_DRAWING_APPLY); });
     layout->addWidget(tabs);
     switchTab(0);
     connect(tabs, &QTabBar::currentChanged, this, &MyTichengWidget::switchTab);

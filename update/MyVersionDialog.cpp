@@ -1,6 +1,6 @@
 #include "update/MyVersionDialog.h"
 
-#include "intake/ExternalTools.h"
+#include "app/AppDir.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "widgets/MyMsgBox.h"

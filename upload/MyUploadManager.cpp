@@ -3,17 +3,48 @@
 #include "net/MyDAO.h"
 #include "upload/MyUploadThread.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMutex>
 #include <memory>
+
+namespace {
+
+QMutex instanceMutex;
+MyUploadManager* theInstance = nullptr;
+
+void destroyInstance()
+{
+    MyUploadManager* one = nullptr;
+    {
+        QMutexLocker lock(&instanceMutex);
+        std::swap(one, theInstance);
+    }
+    delete one;
+}
+
+} // namespace
 
 MyUploadManager* MyUploadManager::instance()
 {
-    static MyUploadManager* one = [] {
-        auto* manager = new MyUploadManager();
-        manager->createWorkers();
-        return manager;
-    }();
-    return one;
+    QMutexLocker lock(&instanceMutex);
+    if (!theInstance) {
+        // The workers need the data-access object; it exists first and goes last.
+        MyDAO::instance();
+        static bool postRoutineAdded = false;
+        if (!postRoutineAdded && QCoreApplication::instance()) {
+            qAddPostRoutine(destroyInstance);
+            postRoutineAdded = true;
+        }
+        theInstance = new MyUploadManager();
+        theInstance->createWorkers();
+    }
+    return theInstance;
+}
+
+MyUploadManager::Lifetime::~Lifetime()
+{
+    destroyInstance();
 }
 
 MyUploadManager::MyUploadManager()

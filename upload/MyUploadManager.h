@@ -20,6 +20,16 @@ public:
 
     // The one manager, created with its workers on first use.
     static MyUploadManager* instance();
+    // Owns the manager for the program's run: when it ends, the manager (if one was made)
+    // stops its workers and goes. Without one, the manager goes with the application object.
+    class Lifetime
+    {
+    public:
+        Lifetime() = default;
+        ~Lifetime();
+        Lifetime(const Lifetime&) = delete;
+        Lifetime& operator=(const Lifetime&) = delete;
+    };
     ~MyUploadManager() override;
 
     // Creates the five workers (each starts itself). Does nothing while workers exist, so a

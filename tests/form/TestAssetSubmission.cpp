@@ -109,7 +109,7 @@ void TestAssetSubmission::initTestCase()
 {
     QVERIFY(site.start());
     site.exportEnv();
-    MyDAO::referenceFetchLimitMs = 3000;
+    MyDAO::setReferenceFetchLimitMs(3000);
     dao = MyDAO::instance();
     int uid = 0;
     dao->setToken(site.loginToken("demo_teacher", "demo1234", &uid));

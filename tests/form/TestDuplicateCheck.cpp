@@ -54,7 +54,7 @@ void TestDuplicateCheck::initTestCase()
 {
     QVERIFY(site.start());
     site.exportEnv();
-    MyDAO::referenceFetchLimitMs = 3000;
+    MyDAO::setReferenceFetchLimitMs(3000);
     MyDAO* dao = MyDAO::instance();
     int uid = 0;
     dao->setToken(site.loginToken("demo_teacher", "demo1234", &uid));

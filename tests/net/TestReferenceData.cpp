@@ -232,10 +232,10 @@ void TestReferenceData::silentServerFallsBackAfterLimit()
     notifier.boxes.clear();
 
     MyDAO* dao = MyDAO::instance();
-    const int limit = MyDAO::referenceFetchLimitMs;
-    MyDAO::referenceFetchLimitMs = 300;
+    const int limit = MyDAO::referenceFetchLimitMs();
+    MyDAO::setReferenceFetchLimitMs(300);
     dao->parseLocalJSON();
-    MyDAO::referenceFetchLimitMs = limit;
+    MyDAO::setReferenceFetchLimitMs(limit);
 
     QVERIFY(dao->resourceObject().contains("chid")); // from the website
     QCOMPARE(dao->ruleObject(), QJsonDocument::fromJson(kRule).object());

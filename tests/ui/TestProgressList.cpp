@@ -84,7 +84,7 @@ void TestProgressList::initTestCase()
     qputenv("VANTREL_APPDIR", testBinDir().toUtf8());
     QVERIFY(site.start());
     site.exportEnv();
-    MyDAO::referenceFetchLimitMs = 3000;
+    MyDAO::setReferenceFetchLimitMs(3000);
     dao = MyDAO::instance();
     MyMsgBox::setUnattended(true);
 }

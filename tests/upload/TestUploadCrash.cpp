@@ -25,7 +25,7 @@ const char* const CHILD_FLAG = "--upload-child";
 int runChild(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    MyDAO::referenceFetchLimitMs = 2000;
+    MyDAO::setReferenceFetchLimitMs(2000);
     MyDAO* dao = MyDAO::instance();
     dao->setUid(UID);
     int left = 0;
@@ -75,7 +75,7 @@ void TestUploadCrash::killedUploadsResumeFromTheDatabase()
     DevsiteFixture site;
     QVERIFY(site.start());
     site.exportEnv();
-    MyDAO::referenceFetchLimitMs = 2000;
+    MyDAO::setReferenceFetchLimitMs(2000);
     MyDAO* dao = MyDAO::instance();
     dao->setUid(UID);
 

@@ -59,7 +59,7 @@ private:
 
 void TestUploadJobs::initTestCase()
 {
-    MyDAO::referenceFetchLimitMs = 1000;
+    MyDAO::setReferenceFetchLimitMs(1000);
     dao = MyDAO::instance();
 }
 

@@ -182,7 +182,7 @@ void TestUploadThread::initTestCase()
     QVERIFY(files.isValid());
     QVERIFY(site.start());
     site.exportEnv();
-    MyDAO::referenceFetchLimitMs = 3000;
+    MyDAO::setReferenceFetchLimitMs(3000);
     dao = MyDAO::instance();
     dao->setUid(UID);
 }

@@ -1,7 +1,8 @@
+#include "net/Session.h"
+
 #include "app/Clock.h"
 #include "net/Endpoints.h"
 #include "net/LoginFormData.h"
-#include "net/MyDAO.h"
 
 #include <QJsonDocument>
 #include <QNetworkInterface>
@@ -80,34 +81,41 @@ QList<NetworkAdapter> systemNetworkAdapters()
     return list;
 }
 
-QString MyDAO::machineMac()
+Session::Session(QSettings* settings, RequestClient* requests, LoginStore store)
+    : settingsStore(settings)
+    , client(requests)
+    , storeLogin(std::move(store))
+{
+}
+
+QString Session::machineMac()
 {
     return pickHardwareAddress(systemNetworkAdapters());
 }
 
-void MyDAO::setRecentLogins(const QList<RecentLogin>& list)
+void Session::setRecentLogins(const QList<RecentLogin>& list)
 {
     recentLoginList = list.mid(0, 5);
 }
 
-int MyDAO::autoLoginUid() const
+int Session::autoLoginUid() const
 {
     return settingsStore->value(kAutoLoginKey, 0).toInt();
 }
 
-void MyDAO::setAutoLoginUid(int loginUid)
+void Session::setAutoLoginUid(int loginUid)
 {
     settingsStore->setValue(kAutoLoginKey, loginUid);
     settingsStore->sync();
 }
 
-void MyDAO::removeAutoLoginUid()
+void Session::removeAutoLoginUid()
 {
     settingsStore->remove(kAutoLoginKey);
     settingsStore->sync();
 }
 
-void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
+void Session::login(LoginFormData& form, HTTP_CALLBACK callback)
 {
     QJsonObject body;
     body.insert("username", form.username);
@@ -148,29 +156,30 @@ void MyDAO::login(LoginFormData& form, HTTP_CALLBACK callback)
             account.auto_login = autoLogin;
             setUid(account.uid);
             loginData = account;
-            saveLogin(account, keySent);
+            if (storeLogin)
+                storeLogin(account, keySent);
             if (autoLogin)
                 setAutoLoginUid(account.uid);
         }
         if (callback)
             callback(reply);
     };
-    postJson(url, QJsonDocument(body).toJson(QJsonDocument::Compact), onReply, true);
+    client->postLogin(url, QJsonDocument(body).toJson(QJsonDocument::Compact), onReply);
 }
 
-QString MyDAO::token() const
+QString Session::token() const
 {
     QMutexLocker lock(&tokenMutex);
     return sessionToken;
 }
 
-void MyDAO::setToken(const QString& value)
+void Session::setToken(const QString& value)
 {
     QMutexLocker lock(&tokenMutex);
     sessionToken = value;
 }
 
-QString MyDAO::signedInUrl(const QString& jump_url) const
+QString Session::signedInUrl(const QString& jump_url) const
 {
     const QString stamp = token() + '&' + QString::number(Clock::nowSecs());
     QStringList items;
@@ -180,7 +189,7 @@ QString MyDAO::signedInUrl(const QString& jump_url) const
     return URL_SITE_LOGIN + '?' + items.join('&');
 }
 
-QString MyDAO::downloadManagerUrl(const QString& itemid, const QString& chid) const
+QString Session::downloadManagerUrl(const QString& itemid, const QString& chid) const
 {
     QStringList items;
     items << queryItem("mod", "down_manager") << queryItem("itemid", itemid) << queryItem("chid", chid);
