@@ -8,9 +8,13 @@
 #include <QDate>
 #include <QFile>
 #include <QRegularExpression>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
+#include <thread>
 
 using namespace devsite;
 
@@ -144,11 +148,70 @@ std::shared_ptr<std::mutex> lockFor(const QString& saveAs)
     return m;
 }
 
+// One thread that runs digests handed to it, in the order they came (a thread started per
+// piece costs more than the digest on a busy machine).
+class DigestThread
+{
+public:
+    static DigestThread& instance()
+    {
+        static DigestThread thread;
+        return thread;
+    }
+
+    std::future<void> run(std::function<void()> job)
+    {
+        std::packaged_task<void()> task(std::move(job));
+        std::future<void> done = task.get_future();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            queue.push_back(std::move(task));
+        }
+        wake.notify_one();
+        return done;
+    }
+
+    ~DigestThread()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        wake.notify_one();
+        worker.join();
+    }
+
+private:
+    DigestThread() = default;
+
+    void loop()
+    {
+        for (;;) {
+            std::packaged_task<void()> task;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [this]() { return stopping || !queue.empty(); });
+                if (queue.empty())
+                    return; // stopping, and everything handed over is done
+                task = std::move(queue.front());
+                queue.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::packaged_task<void()>> queue;
+    bool stopping = false;
+    std::thread worker { [this]() { loop(); } };
+};
+
 // The MD5 of each upload's bytes as they arrive in order, so that the piece that completes a
-// large file need not read it all back. A piece's bytes are digested on a thread of their own
+// large file need not read it all back. A piece's bytes are digested on the digest thread
 // while the piece is answered and the next one comes in; the next piece first waits for them,
-// so that the digest stays in order and holds at most one piece. Each entry is used under its
-// upload's lock only.
+// so that an upload holds at most one piece there. Each entry is used under its upload's lock
+// only.
 struct RunningMd5
 {
     qint64 hashed = 0; // bytes handed to the digest
@@ -164,7 +227,7 @@ struct RunningMd5
     void add(const char* data, qint64 n)
     {
         finish();
-        pending = std::async(std::launch::async, [this, bytes = QByteArray(data, int(n))]() { hash.addData(bytes); });
+        pending = DigestThread::instance().run([this, bytes = QByteArray(data, int(n))]() { hash.addData(bytes); });
         hashed += n;
     }
     QByteArray result()
