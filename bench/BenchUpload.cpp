@@ -220,7 +220,13 @@ QByteArray configValue(const QByteArray& v)
 // writing the answer's status and whether it opened a connection.
 QByteArray curlTransfer(const QNetworkRequest& request, const QString& bodyFile)
 {
-    QByteArray block = "url = " + configValue(request.url().toEncoded()) + "\nrequest = \"POST\"\n";
+    // An upload to a URL ending in '/' gets the file's name appended; the URL names a file and
+    // the request line carries the engine's own target.
+    const QUrl url = request.url();
+    const QByteArray address = url.toEncoded();
+    QByteArray block = "url = " + configValue(address.endsWith('/') ? address + "piece" : address) + "\n";
+    block += "request = \"POST\"\n";
+    block += "request-target = " + configValue(url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority)) + "\n";
     block += "upload-file = " + configValue(bodyFile.toUtf8()) + "\n";
     for (const QByteArray& line : PieceTransport::headerLines(request))
         block += "header = " + configValue(line) + "\n";
