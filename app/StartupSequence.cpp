@@ -1,5 +1,6 @@
 #include "app/StartupSequence.h"
 
+#include "app/FirstFrame.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/MsgBoxNotifier.h"
@@ -8,6 +9,7 @@
 #include "update/MyVersionDialog.h"
 
 #include <QApplication>
+#include <cstdio>
 
 namespace {
 
@@ -50,6 +52,15 @@ int runWindows(MySingleApplication& app)
     application = &app;
     auto* login = new LoginWindow;
     app.setTargetWindow(login);
+    // Development aid for the start-up benchmark: VANTREL_STARTUP_MARK (any value) makes the
+    // program print "shown <monotonicNs>" once the login dialog's first frame is out, and end.
+    if (qEnvironmentVariableIsSet("VANTREL_STARTUP_MARK")) {
+        afterFirstFrame(login, [login]() {
+            printf("shown %lld\n", static_cast<long long>(monotonicNs()));
+            fflush(stdout);
+            login->reject();
+        });
+    }
     const int result = login->exec();
     delete login;
     if (result != QDialog::Accepted)

@@ -13,6 +13,7 @@
 #include "support/TestFiles.h"
 #include "upload/MyUploadManager.h"
 #include "upload/MyUploadThread.h"
+#include "upload/PieceTransport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -206,6 +207,95 @@ bool uploadThroughCurl(const QList<UploadFile>& jobs, qint64 limit)
     return ok;
 }
 
+// Text of a curl config value: quoted, with its quotes and backslashes escaped.
+QByteArray configValue(const QByteArray& v)
+{
+    QByteArray out = v;
+    out.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + out + '"';
+}
+
+// One transfer of a curl config: a POST whose body curl streams from `bodyFile`, with the
+// engine's header lines for `request` (and none of curl's own that the engine does not send),
+// writing the answer's status and whether it opened a connection.
+QByteArray curlTransfer(const QNetworkRequest& request, const QString& bodyFile)
+{
+    // An upload to a URL ending in '/' gets the file's name appended; the URL names a file and
+    // the request line carries the engine's own target.
+    const QUrl url = request.url();
+    const QByteArray address = url.toEncoded();
+    QByteArray block = "url = " + configValue(address.endsWith('/') ? address + "piece" : address) + "\n";
+    block += "request = \"POST\"\n";
+    block += "request-target = " + configValue(url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority)) + "\n";
+    block += "upload-file = " + configValue(bodyFile.toUtf8()) + "\n";
+    for (const QByteArray& line : PieceTransport::headerLines(request))
+        block += "header = " + configValue(line) + "\n";
+    block += "header = \"Accept:\"\nheader = \"Expect:\"\noutput = \"/dev/null\"\n";
+    block += "write-out = \"%{http_code} %{num_connects}\\n\"\n";
+    return block;
+}
+
+// Runs one curl process on `config`; true when every answer is 200/201. `connects` gets the
+// connections it opened.
+bool runCurlConfig(const QString& configPath, int answers, int* connects)
+{
+    QProcess curl;
+    curl.start("curl", { "-s", "-K", configPath });
+    if (!curl.waitForFinished(-1))
+        return false;
+    const QList<QByteArray> lines = curl.readAllStandardOutput().trimmed().split('\n');
+    *connects = 0;
+    bool ok = lines.size() == answers;
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> f = line.split(' ');
+        ok &= f.value(0) == "201" || f.value(0) == "200";
+        *connects += f.value(1).toInt();
+    }
+    if (!ok)
+        fprintf(stderr, "curl answered: %s\n", lines.join(' ').left(200).constData());
+    return ok;
+}
+
+// Prepared before the timing: the pieces of the first `limit` bytes as files (curl sends a
+// whole file as the body), and one config that sends them all, one transfer per piece joined
+// with `next`, so that curl keeps one connection for all of them.
+QString curlKeepAliveConfig(const UploadFile& job, int uid, qint64 limit, const QString& dir, int* pieces)
+{
+    QFile in(job.file_path);
+    in.open(QIODevice::ReadOnly);
+    QByteArray config;
+    *pieces = 0;
+    for (qint64 first = 0; first < qMin(limit, job.file_size); first += PIECE) {
+        const qint64 last = qMin(first + PIECE, job.file_size) - 1;
+        const QString piecePath = QString("%1/piece%2").arg(dir).arg(*pieces);
+        QFile out(piecePath);
+        out.open(QIODevice::WriteOnly);
+        in.seek(first);
+        out.write(in.read(last - first + 1));
+        if (*pieces > 0)
+            config += "next\n";
+        config += curlTransfer(MyUploadThread::pieceRequest(QNetworkRequest(), job, uid, first, last), piecePath);
+        ++*pieces;
+    }
+    const QString path = dir + "/keepalive.conf";
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(config);
+    return path;
+}
+
+// The whole file in one request, streamed from the file: what the transport could reach
+// without pieces (only the sink takes a body over 1 MiB).
+QString curlSingleRequestConfig(const UploadFile& job, int uid, const QString& dir)
+{
+    const QString path = dir + "/single.conf";
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(
+        curlTransfer(MyUploadThread::pieceRequest(QNetworkRequest(), job, uid, 0, job.file_size - 1), job.file_path));
+    return path;
+}
+
 // An upload service that stores nothing and answers every piece at once (200 for the piece
 // that ends the file, 201 otherwise): what the client costs when the site costs nothing.
 class Sink : public QObject
@@ -350,6 +440,33 @@ template <typename F> Result measure(qint64 bytes, bool countChildren, F&& run, 
     return r;
 }
 
+// One file through one curl process over one kept-alive connection (see curlKeepAliveConfig).
+bool curlKeepAliveRun(const QString& what, const UploadFile& job, qint64 limit, Result* r)
+{
+    QTemporaryDir dir;
+    int pieces = 0;
+    const QString config = curlKeepAliveConfig(job, UID, limit, dir.path(), &pieces);
+    int connects = 0;
+    bool ok = true;
+    *r = measure(
+        qMin(limit, job.file_size), true, [&]() { return runCurlConfig(config, pieces, &connects); }, &ok);
+    if (ok) {
+        printResult(qPrintable(what), *r);
+        printf("  %d pieces over %d connection(s)\n", pieces, connects);
+    }
+    return ok;
+}
+
+// The steady pace of the pieces the site logged after the first `skip` upload requests.
+double pieceIntervalMs(DevsiteFixture& site, int skip)
+{
+    const QJsonArray log = site.requests("/upload/");
+    QList<qint64> t;
+    for (int i = skip; i < log.size(); ++i)
+        t << log.at(i).toObject().value("time_ms").toVariant().toLongLong();
+    return t.size() > 1 ? double(t.last() - t.first()) / (t.size() - 1) : 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -466,6 +583,10 @@ int main(int argc, char* argv[])
         printResult(qPrintable(QString("curl, %1 files at once").arg(parallel)), c5);
         printRatio("engine/curl, 1 file", one, c1);
         printRatio(qPrintable(QString("engine/curl, %1 files").arg(parallel)), five, c5);
+        Result k1;
+        if (!curlKeepAliveRun("curl keep-alive, 1 file", jobFor(files[0], 100050), size, &k1))
+            return 1;
+        printRatio("engine/curl keep-alive, 1 file", one, k1);
     }
 
     const QByteArray direct = qgetenv("VANTREL_UPLOAD_URL");
@@ -491,6 +612,11 @@ int main(int argc, char* argv[])
             return 1;
         printResult(qPrintable(QString("engine, 1 file, %1 Mbit/s").arg(mbit)), e1);
         printf("  %.1f %% of the link (%.2f MB/s)\n", share(e1), link);
+        const double e1Piece = pieceIntervalMs(slowSite, 0);
+        // 1 MiB takes this long on the link; the pace at the site leaves out the start.
+        const double wireMs = double(PIECE) / (link * 1e6) * 1e3;
+        printf("  a piece every %.1f ms at the site (%.1f ms on the wire): %.1f %% of the link once under way\n",
+               e1Piece, wireMs, 100.0 * wireMs / e1Piece);
         QList<UploadFile> slowMany;
         for (int i = 1; i <= parallel; ++i)
             slowMany << jobFor(slow[i], 200000 + i);
@@ -518,6 +644,15 @@ int main(int argc, char* argv[])
             printResult(qPrintable(QString("curl, %1 files at once, %2 Mbit/s").arg(parallel).arg(mbit)), c5);
             printf("  %.1f %% of the link\n", share(c5));
             printRatio("engine/curl, 1 file, throttled", e1, c1);
+            // Without any pause between pieces: the turnaround of client and site alone.
+            Result k1;
+            const int before = slowSite.requests("/upload/").size();
+            if (!curlKeepAliveRun(QString("curl keep-alive, 1 file, %1 Mbit/s").arg(mbit), jobFor(slow[0], 200050),
+                                  slowSize, &k1))
+                return 1;
+            const double kPiece = pieceIntervalMs(slowSite, before);
+            printf("  %.1f %% of the link; a piece every %.1f ms at the site (%.1f ms on the wire)\n", share(k1),
+                   kPiece, wireMs);
             printRatio(qPrintable(QString("engine/curl, %1 files, throttled").arg(parallel)), e5, c5);
         }
         for (const BenchFile& f : slow)
@@ -559,6 +694,19 @@ int main(int argc, char* argv[])
                 return 1;
             printResult("curl, 1 file, sink", c);
             printRatio("engine/curl against the sink", s1, c);
+            Result k;
+            if (!curlKeepAliveRun("curl keep-alive, 1 file, sink", jobFor(files[0], 300050), size, &k))
+                return 1;
+            printRatio("engine/curl keep-alive against the sink", s1, k);
+            QTemporaryDir configDir;
+            const QString single = curlSingleRequestConfig(jobFor(files[0], 300060), UID, configDir.path());
+            int connects = 0;
+            const Result w = measure(
+                size, true, [&]() { return runCurlConfig(single, 1, &connects); }, &ok);
+            if (!ok)
+                return 1;
+            printResult("curl, whole file in one request, sink", w);
+            printRatio("engine/one request against the sink", s1, w);
         }
         sinkProcess.kill();
         sinkProcess.waitForFinished();

@@ -178,7 +178,8 @@ void DevsiteServer::configure(httplib::Server& server, Listener listener)
 
 // Reads the body through the upload port's token bucket (the admin API passes freely), then
 // handles the request as any other. The sender is held back by TCP flow control while the
-// bucket is empty, as behind a slow link.
+// bucket is empty, as behind a slow link. The request log's digest of the body is taken while
+// it comes in, in the time the bucket leaves, so that the answer does not wait for it.
 void DevsiteServer::receiveThrottled(Listener listener, const httplib::Request& req, httplib::Response& res,
                                      const httplib::ContentReader& reader)
 {
@@ -187,10 +188,12 @@ void DevsiteServer::receiveThrottled(Listener listener, const httplib::Request& 
     const std::string length = req.get_header_value("Content-Length");
     if (!length.empty())
         body.reserve(size_t(std::min<long long>(std::atoll(length.c_str()), kMaxBody)));
+    QCryptographicHash digest(QCryptographicHash::Md5);
     auto receive = [&](const char* data, size_t n) {
         if (!admin)
             uploadThrottle->take(n, !body.empty());
         body.append(data, n);
+        digest.addData(data, int(n));
         return true;
     };
     // No service of this port takes multipart bodies; their parts are kept one after another.
@@ -203,7 +206,7 @@ void DevsiteServer::receiveThrottled(Listener listener, const httplib::Request& 
     }
     httplib::Request whole = req;
     whole.body = std::move(body);
-    dispatch(listener, whole, res);
+    dispatch(listener, whole, res, digest.result().toHex());
 }
 
 bool DevsiteServer::start(QString* error)
@@ -350,12 +353,13 @@ bool DevsiteServer::applyFault(const RequestLog::Fault& fault, const httplib::Re
     return false;
 }
 
-void DevsiteServer::dispatch(Listener listener, const httplib::Request& req, httplib::Response& res)
+void DevsiteServer::dispatch(Listener listener, const httplib::Request& req, httplib::Response& res,
+                             const QByteArray& bodyMd5)
 {
     const QString path = qs(req.path);
     const QString method = qs(req.method) == "HEAD" ? QStringLiteral("GET") : qs(req.method);
     const bool isAdmin = path.startsWith("/__devsite/");
-    const int index = isAdmin ? -1 : log.record(listener == Listener::Https ? "https" : "upload", req);
+    const int index = isAdmin ? -1 : log.record(listener == Listener::Https ? "https" : "upload", req, bodyMd5);
 
     if (!isAdmin && applyFault(log.takeFault(path), req, res)) {
         log.setStatus(index, res.status == 599 ? -1 : res.status);

@@ -62,7 +62,8 @@ public:
     int requireSession(const httplib::Request& req, httplib::Response& res);
 
 private:
-    void dispatch(Listener listener, const httplib::Request& req, httplib::Response& res);
+    void dispatch(Listener listener, const httplib::Request& req, httplib::Response& res,
+                  const QByteArray& bodyMd5 = QByteArray());
     bool applyFault(const RequestLog::Fault& fault, const httplib::Request& req, httplib::Response& res);
     bool writePortsFile(QString* error);
     void configure(httplib::Server& server, Listener listener);

@@ -16,7 +16,7 @@ bool isBinary(const httplib::Request& req)
 
 } // namespace
 
-int RequestLog::record(const QString& listener, const httplib::Request& req)
+int RequestLog::record(const QString& listener, const httplib::Request& req, const QByteArray& bodyMd5)
 {
     QJsonObject query;
     for (const auto& item : devsite::queryOf(req).queryItems(QUrl::FullyDecoded)) {
@@ -45,9 +45,11 @@ int RequestLog::record(const QString& listener, const httplib::Request& req)
         const QByteArray body = QByteArray::fromRawData(req.body.data(), int(req.body.size()));
         entry.insert(
             "body",
-            QJsonObject {
-                { "length", qint64(req.body.size()) },
-                { "md5", QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex()) } });
+            QJsonObject { { "length", qint64(req.body.size()) },
+                          { "md5",
+                            QString::fromLatin1(bodyMd5.isEmpty()
+                                                    ? QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex()
+                                                    : bodyMd5) } });
     } else {
         entry.insert("body", QString::fromUtf8(req.body.data(), int(req.body.size())));
     }

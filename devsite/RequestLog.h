@@ -26,7 +26,8 @@ public:
     };
 
     // Appends one entry and returns its index (for the answer status filled in later).
-    int record(const QString& listener, const httplib::Request& req);
+    // `bodyMd5` (hex), when given, is the digest of the body taken while it came in.
+    int record(const QString& listener, const httplib::Request& req, const QByteArray& bodyMd5 = QByteArray());
     void setStatus(int index, int status);
     QJsonArray entries(const QString& pathFilter);
 

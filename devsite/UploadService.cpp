@@ -8,8 +8,13 @@
 #include <QDate>
 #include <QFile>
 #include <QRegularExpression>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
 #include <map>
 #include <memory>
+#include <thread>
 
 using namespace devsite;
 
@@ -143,12 +148,93 @@ std::shared_ptr<std::mutex> lockFor(const QString& saveAs)
     return m;
 }
 
+// One thread that runs digests handed to it, in the order they came (a thread started per
+// piece costs more than the digest on a busy machine).
+class DigestThread
+{
+public:
+    static DigestThread& instance()
+    {
+        static DigestThread thread;
+        return thread;
+    }
+
+    std::future<void> run(std::function<void()> job)
+    {
+        std::packaged_task<void()> task(std::move(job));
+        std::future<void> done = task.get_future();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            queue.push_back(std::move(task));
+        }
+        wake.notify_one();
+        return done;
+    }
+
+    ~DigestThread()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        wake.notify_one();
+        worker.join();
+    }
+
+private:
+    DigestThread() = default;
+
+    void loop()
+    {
+        for (;;) {
+            std::packaged_task<void()> task;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [this]() { return stopping || !queue.empty(); });
+                if (queue.empty())
+                    return; // stopping, and everything handed over is done
+                task = std::move(queue.front());
+                queue.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::packaged_task<void()>> queue;
+    bool stopping = false;
+    std::thread worker { [this]() { loop(); } };
+};
+
 // The MD5 of each upload's bytes as they arrive in order, so that the piece that completes a
-// large file need not read it all back. Each entry is used under its upload's lock only.
+// large file need not read it all back. A piece's bytes are digested on the digest thread
+// while the piece is answered and the next one comes in; the next piece first waits for them,
+// so that an upload holds at most one piece there. Each entry is used under its upload's lock
+// only.
 struct RunningMd5
 {
-    qint64 hashed = 0;
+    qint64 hashed = 0; // bytes handed to the digest
     QCryptographicHash hash { QCryptographicHash::Md5 };
+    std::future<void> pending;
+
+    ~RunningMd5() { finish(); }
+    void finish()
+    {
+        if (pending.valid())
+            pending.get();
+    }
+    void add(const char* data, qint64 n)
+    {
+        finish();
+        pending = DigestThread::instance().run([this, bytes = QByteArray(data, int(n))]() { hash.addData(bytes); });
+        hashed += n;
+    }
+    QByteArray result()
+    {
+        finish();
+        return hash.result().toHex();
+    }
 };
 
 std::mutex runningMutex;
@@ -165,8 +251,13 @@ std::shared_ptr<RunningMd5> runningMd5(const QString& saveAs, bool fresh)
 
 void forgetRunningMd5(const QString& saveAs)
 {
+    std::shared_ptr<RunningMd5> gone;
     std::lock_guard<std::mutex> lock(runningMutex);
-    running.erase(saveAs);
+    const auto found = running.find(saveAs);
+    if (found != running.end()) {
+        gone = std::move(found->second); // waits for its digest once the map is unlocked
+        running.erase(found);
+    }
 }
 
 // Adds bytes stored at `from`; a write that does not continue the digest ends it (the
@@ -180,8 +271,7 @@ void addToRunningMd5(const QString& saveAs, qint64 from, const char* data, qint6
         forgetRunningMd5(saveAs);
         return;
     }
-    r->hash.addData(data, int(n));
-    r->hashed += n;
+    r->add(data, n);
 }
 
 QString fileMd5Of(const QString& path)
@@ -275,7 +365,7 @@ void storePiece(StateStore& store, const httplib::Request& req, httplib::Respons
 
     if (u.stored == u.total && !u.complete) {
         const auto r = runningMd5(p.saveAs, false);
-        const QString md5 = r && r->hashed == u.total ? QString::fromLatin1(r->hash.result().toHex()) : fileMd5Of(path);
+        const QString md5 = r && r->hashed == u.total ? QString::fromLatin1(r->result()) : fileMd5Of(path);
         forgetRunningMd5(p.saveAs);
         if (md5 != u.fileMd5) {
             // The assembled file is not the one announced: never complete.
