@@ -149,7 +149,7 @@ void MainWindow::switchPage(MyMenuType index)
         return;
     QWidget* old = page;
     old->hide();
-    rowLayout->replaceWidget(old, next);
+    delete rowLayout->replaceWidget(old, next); // the replaced item is ours to free
     next->show();
     if (old->property(kKlassName).toString() != kUploadKlass)
         old->deleteLater();

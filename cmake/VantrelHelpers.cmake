@@ -31,5 +31,5 @@ function(vantrel_add_test name)
         set(ARG_TIMEOUT 300)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;VANTREL_TEST_BINDIR=${CMAKE_BINARY_DIR}/bin;VANTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0;VANTREL_TEST_BINDIR=${CMAKE_BINARY_DIR}/bin;VANTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -103,9 +104,23 @@ ToolRun::ToolRun(Done done, Watch watch)
 {
 }
 
+ToolRun::~ToolRun()
+{
+    QObject::disconnect(&process, nullptr, this, nullptr);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
 ToolRun* ToolRun::start(const QString& program, const QStringList& args, int timeoutMs, Done done, Watch watch)
 {
     auto* run = new ToolRun(std::move(done), std::move(watch));
+    // Runs of the main thread go with the application object, tool and all, should the
+    // program end before they do.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && app->thread() == QThread::currentThread())
+        run->setParent(app);
     QProcess& p = run->process;
     connect(&p, &QProcess::readyReadStandardOutput, run, [run]() {
         run->output += run->process.readAllStandardOutput();

@@ -48,6 +48,9 @@ public:
     // Blocks in a local event loop until the run ends; returns whether it ended normally.
     static bool runAndWait(const QString& program, const QStringList& args, int timeoutMs, QByteArray* output);
 
+    // A run still going when the program ends is stopped; its answer is dropped.
+    ~ToolRun() override;
+
 private:
     ToolRun(Done done, Watch watch);
     void finish(bool ok);

@@ -41,6 +41,12 @@ MyFileMd5Thread::MyFileMd5Thread(const QString& filePath, QObject* parent, bool 
         start();
 }
 
+MyFileMd5Thread::~MyFileMd5Thread()
+{
+    requestInterruption();
+    wait();
+}
+
 void MyFileMd5Thread::run()
 {
     emit s_md5(md5OfFile(path));
@@ -71,7 +77,7 @@ QString MyFileMd5Thread::md5OfDevice(QIODevice* device, qint64 size)
         while (left > 0) {
             const qint64 want = qMin<qint64>(left, kBlockSize);
             const qint64 got = device->read(block, want);
-            if (got <= 0)
+            if (got <= 0 || QThread::currentThread()->isInterruptionRequested())
                 return QString(); // a digest of part of the file would pass for the whole file's
             hash.add(block, got);
             left -= got;
@@ -82,7 +88,8 @@ QString MyFileMd5Thread::md5OfDevice(QIODevice* device, qint64 size)
 
 void MyFileMd5Thread::compute(const QString& filePath, QObject* context, std::function<void(QString)> callback)
 {
-    auto* thread = new MyFileMd5Thread(filePath, nullptr, false);
+    auto* thread
+        = new MyFileMd5Thread(filePath, context->thread() == QThread::currentThread() ? context : nullptr, false);
     connect(thread, &MyFileMd5Thread::s_md5, context, [thread, callback](QString md5) {
         if (callback)
             callback(md5);

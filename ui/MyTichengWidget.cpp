@@ -36,7 +36,7 @@ void MyTichengWidget::switchTab(int index)
 {
     auto* next = new MyTichengBody(index, this);
     if (currentBody) {
-        layout->replaceWidget(currentBody, next);
+        delete layout->replaceWidget(currentBody, next); // the replaced item is ours to free
         currentBody->hide();
         delete currentBody;
     } else {

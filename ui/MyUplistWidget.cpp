@@ -45,7 +45,7 @@ void MyUplistWidget::switchTab(int index)
         next = new ListDaishen(listWidget);
     }
     if (tab) {
-        listLayout->replaceWidget(tab, next);
+        delete listLayout->replaceWidget(tab, next); // the replaced item is ours to free
         tab->hide();
         delete tab;
     } else {
