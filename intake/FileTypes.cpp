@@ -1,6 +1,7 @@
 #include "intake/FileTypes.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
@@ -126,8 +127,37 @@ QString stripHtml(const QString& text)
 {
     // Entities of a blank and any tag, opening or closing.
     static const QRegularExpression rx("&nbsp;|<[^>]+>");
-    QString out = text;
-    return out.replace(rx, QString());
+    QString stripped = text;
+    stripped.replace(rx, QString());
+    // Titles arrive HTML-escaped: the common entities are shown as the characters they stand
+    // for, in one pass (so "&amp;lt;" reads "&lt;"), after the tags are gone (so an escaped tag
+    // stays visible as text). Anything else is left as it came.
+    static const QRegularExpression entity("&(amp|lt|gt|quot|apos|#([0-9]{1,7})|#[xX]([0-9a-fA-F]{1,6}));");
+    static const QHash<QString, QChar> named {
+        { "amp", '&' }, { "lt", '<' }, { "gt", '>' }, { "quot", '"' }, { "apos", '\'' }
+    };
+    QString out;
+    int from = 0;
+    for (auto it = entity.globalMatch(stripped); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        bool ok = true;
+        uint code = 0;
+        if (m.capturedLength(2) > 0)
+            code = m.captured(2).toUInt(&ok);
+        else if (m.capturedLength(3) > 0)
+            code = m.captured(3).toUInt(&ok, 16);
+        else
+            code = named.value(m.captured(1)).unicode();
+        // No control characters, surrogates or values beyond Unicode.
+        if (!ok || code < 0x20 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+            continue;
+        out += QStringView(stripped).mid(from, m.capturedStart() - from);
+        const char32_t c = code;
+        out += QString::fromUcs4(&c, 1);
+        from = m.capturedEnd();
+    }
+    out += QStringView(stripped).mid(from);
+    return out;
 }
 
 const QString& openFileFilter()

@@ -209,6 +209,11 @@ void TestFileTypes::html_data()
                                     << "1 < 2";
     QTest::newRow("upper NBSP kept") << "a&NBSP;b"
                                      << "a&NBSP;b";
+    QTest::newRow("entities shown as characters")
+        << "优质课 &amp; 配套练习 &lt;b&gt; &quot;x&quot; &#39;y&#x27; &#20013;"
+        << "优质课 & 配套练习 <b> \"x\" 'y' 中";
+    QTest::newRow("one pass, unknown and control entities kept") << "&amp;lt; &copy; &#0; &#xD800; &amp"
+                                                                 << "&lt; &copy; &#0; &#xD800; &amp";
 }
 
 void TestFileTypes::html()
