@@ -94,8 +94,8 @@ MyDAO::MyDAO(QObject* parent)
 
 MyDAO::~MyDAO()
 {
-    // Replies still in flight go first, so that none of their callbacks reaches a part that
-    // is already gone; then the database is closed.
+    // Replies still in flight go first, so that none of their callbacks reaches a service
+    // that is already gone; then the database is closed.
     requests.reset();
     closeDatabase();
 }

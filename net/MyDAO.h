@@ -1,7 +1,7 @@
 #pragma once
 
-// The one data-access object of the program. It owns the engine's parts and keeps the
-// operations and signals the rest of the program uses, most of them forwarding to a part:
+// The one data-access object of the program. It owns the engine's services and keeps
+// the operations and signals the rest of the program uses, most of them forwarding to one:
 //   net/RequestClient      requests to the website and reply judging
 //   net/Session            uid, token, login, recent logins
 //   net/ReferenceData      vtup.json / rule.json, type tables, districts
@@ -10,8 +10,8 @@
 //                          archive reading, text extraction, fingerprint
 //   upload/UploadJobList   waiting and held upload jobs, form cache
 //   form/AssetSubmission   submission of an uploaded asset's metadata
-// The forwards that are more than a line live in net/MyDAOParts.cpp.
-// Each section below belongs to the part of the same name.
+// The forwards that are more than a line live in net/MyDAOServices.cpp.
+// Each section below belongs to the service of the same name.
 
 #include "form/AssetSubmission.h"
 #include "net/ReferenceData.h"
@@ -134,7 +134,7 @@ public:
     static int referenceFetchLimitMs() { return ReferenceData::fetchLimitMs(); }
     static void setReferenceFetchLimitMs(int ms) { ReferenceData::setFetchLimitMs(ms); }
 
-    // ---- local database (store/Database, forwards in net/MyDAOParts.cpp) ----
+    // ---- local database (store/Database, forwards in net/MyDAOServices.cpp) ----
     // Opens (or creates) the database file of the data directory; false when the program
     // cannot go on without it (the user has been told).
     bool openDatabase();
@@ -168,7 +168,7 @@ public:
     // Full path of the database file.
     static QString databasePath();
 
-    // ---- archives, text, fingerprint (intake/, forwards in net/MyDAOParts.cpp) ----
+    // ---- archives, text, fingerprint (intake/, forwards in net/MyDAOServices.cpp) ----
     // Tests and lists an archive: (entry lines, true) or (tool output, false), later, on the
     // GUI thread; refusals are announced with s_archive_warning.
     void readArchive(QString archivePath, std::function<void(QString, bool)> callback);
@@ -180,7 +180,7 @@ public:
     // MD5 of a file (32 lower-case hex digits, empty when unreadable) computed on a thread.
     void fileMd5(QString filePath, std::function<void(QString)> callback);
 
-    // ---- upload bookkeeping (upload/UploadJobList, forwards in net/MyDAOParts.cpp) ----
+    // ---- upload bookkeeping (upload/UploadJobList, forwards in net/MyDAOServices.cpp) ----
     // Queues a job for the workers with status Waiting. A completed job, one already waiting
     // (same MD5 or same id) and one a worker holds are ignored, unless that worker has been
     // told to let go of it: then the job waits until the worker has.
@@ -210,7 +210,7 @@ public:
     AssetFormData cachedForm(int id) const { return jobs.cachedForm(id); }
     void clearFormCache() { jobs.clearFormCache(); }
 
-    // ---- submission (form/AssetSubmission, forwards in net/MyDAOParts.cpp) ----
+    // ---- submission (form/AssetSubmission, forwards in net/MyDAOServices.cpp) ----
     // Sends the metadata of an uploaded asset to the site. Accepted: the record is retired
     // (s_completed_submit); refused: the reason goes to its row through s_progress_upload and
     // the record stays, so that starting the row again sends the submission again. One
@@ -243,7 +243,8 @@ signals:
 private:
     explicit MyDAO(QObject* parent = nullptr);
 
-    // The parts; the destructor ends the request client (and its pending replies) first.
+    // The services it owns; the destructor ends the request client (and its pending replies)
+    // first.
     std::unique_ptr<QSettings> settingsStore;
     std::unique_ptr<ReferenceData> references;
     std::unique_ptr<Session> session;

@@ -1,5 +1,5 @@
 // MyDAO's operations on the local store, the upload job list, the submission and the intake
-// tools: each hands the work to the part that owns it, turns its results into the signals
+// tools: each hands the work to the service that owns it, turns its results into the signals
 // and passes the messages meant for the user to the notifier.
 
 #include "app/Notifier.h"
