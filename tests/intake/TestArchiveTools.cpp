@@ -94,6 +94,7 @@ private slots:
     void linkEntriesAreRefused();
     void missingSevenZip();
     void hangingSevenZipIsKilled();
+    void runGoneWithTheProgramStopsTheTool();
     void failedRepackRemovesWorkFolder();
 
 private:
@@ -483,6 +484,21 @@ void TestArchiveTools::hangingSevenZipIsKilled()
     QString zip;
     QVERIFY(writeFile(work.filePath("hangdir/a.pdf"), "a"));
     QVERIFY(!zipFolder(work.filePath("hangdir"), MyDAO::tmpDir(), zip));
+}
+
+void TestArchiveTools::runGoneWithTheProgramStopsTheTool()
+{
+    // A run of the main thread belongs to the application object; when the program ends
+    // before the tool does, the tool is stopped and nobody is answered.
+    const QString marker = work.filePath("tool-went-on");
+    bool answered = false;
+    ToolRun* run = ToolRun::start("/bin/sh", { "-c", "sleep 1; touch '" + marker + "'" }, 0,
+                                  [&answered](const QByteArray&, bool) { answered = true; });
+    QCOMPARE(run->parent(), QCoreApplication::instance());
+    delete run;
+    QTest::qWait(1500);
+    QVERIFY(!answered);
+    QVERIFY(!QFile::exists(marker));
 }
 
 void TestArchiveTools::failedRepackRemovesWorkFolder()
