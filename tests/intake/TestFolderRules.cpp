@@ -7,9 +7,11 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace intaketest;
 
@@ -77,12 +79,14 @@ void build(const QString& shape, const QString& root, const QString& outside)
     }
 }
 
+#ifdef Q_OS_UNIX
 // Files under names given as raw bytes, which need not be valid UTF-8.
 bool rawFile(const QByteArray& path)
 {
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     return fd >= 0 && ::write(fd, "PK", 2) == 2 && ::close(fd) == 0;
 }
+#endif
 
 // Builds one hostile folder below `dir` and returns the path to drop. Every row keeps a
 // decoy (a file named "decoy...") that must never reach the zip.
@@ -103,6 +107,7 @@ QString buildHostile(const QString& shape, const QTemporaryDir& dir)
         writeFile(root + "/@list.pdf", "at");
         writeFile(root + "/ blank \"quoted\" .pdf", "blank");
         writeFile(root + "/.decoy.docx", "hidden, matched by *.docx");
+#ifdef Q_OS_UNIX
     } else if (shape == "undecodable names") {
         const QByteArray raw = QFile::encodeName(root);
         QDir().mkpath(root);
@@ -111,6 +116,7 @@ QString buildHostile(const QString& shape, const QTemporaryDir& dir)
         rawFile(raw + "/\xfe\xfd/decoy.exe");
     } else if (shape == "fifo") {
         ::mkfifo(QFile::encodeName(root + "/decoy-pipe.docx").constData(), 0644);
+#endif
     } else if (shape == "links to outside") {
         QFile::link(outside + "/decoy-private.docx", root + "/decoy-key.docx");
         QFile::link(outside, root + "/decoy-dir");
@@ -294,6 +300,10 @@ void TestFolderRules::hostileFolders()
     QFETCH(QString, shape);
     QFETCH(QStringList, packed);
     QFETCH(QString, message);
+#ifndef Q_OS_UNIX
+    if (shape == "undecodable names" || shape == "fifo" || shape == "line break in a name")
+        QSKIP("names in bytes, pipes and line breaks are for Unix file systems");
+#endif
     QTemporaryDir dir;
     const QString drop = buildHostile(shape, dir);
     // A tool that blocks (on a pipe, say) gives up soon instead of after minutes.
