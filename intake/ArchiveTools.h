@@ -10,16 +10,20 @@ using ArchiveAnswer = std::function<void(QString text, bool ok)>;
 
 // Tests and lists an archive with 7-Zip: (entry lines, true) or (tool output, false), later,
 // on the calling thread. Encrypted, damaged, nested, empty and oversized archives are
-// refused through `warn`.
-void inspectArchive(const QString& archivePath, ArchiveWarning warn, ArchiveAnswer callback);
+// refused through `warn`, and so is one whose listed sizes would not fit in `tmpDir` (over
+// 2 GiB, or more than half its free space: the extraction and the new zip share it).
+void inspectArchive(const QString& archivePath, const QString& tmpDir, ArchiveWarning warn, ArchiveAnswer callback);
 
 // Extracts any archive and packs it again as a zip in `tmpDir` (ending with "/"): (zip path,
-// true) or (error word, false), later. A zip already in `tmpDir` is answered at once.
+// true) or (error word, false), later. A zip already in `tmpDir` is answered at once. An
+// extraction that writes more than inspectArchive() allows is stopped and removed.
 void repackAsZip(const QString& archivePath, const QString& tmpDir, ArchiveWarning warn, ArchiveAnswer callback);
 
-// Packs a folder into a new zip in `tmpDir`, blocking in a local event loop until 7-Zip ends.
-// `zipPath` is set in any case once a name was chosen; false on any failure.
-bool zipFolder(const QString& folderPath, const QString& tmpDir, QString& zipPath);
+// Packs `files` (absolute paths inside the folder, as the folder rules accepted them) into a new
+// zip in `tmpDir` named after the folder, keeping their paths below it; nothing else of the
+// folder is packed. Blocks in a local event loop until 7-Zip ends. `zipPath` is set in any
+// case once a name was chosen; false on any failure.
+bool zipFolder(const QString& folderPath, const QStringList& files, const QString& tmpDir, QString& zipPath);
 
 // The first unused "<base>.zip" / "<base>(n).zip" name among the entries of `dir`.
 QString freeZipName(const QString& dir, const QString& baseName);

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <limits>
 
 namespace {
 
@@ -76,6 +77,14 @@ void setSevenZipTimeoutMs(int ms)
     sevenZipLimitMs = ms;
 }
 
+int sevenZipTimeoutMs(qint64 inputBytes)
+{
+    const qint64 scaled = 60 * 1000 + qMax<qint64>(inputBytes, 0) / (1024 * 1024) * 1000;
+    if (sevenZipLimitMs <= 0)
+        return static_cast<int>(qMin<qint64>(scaled, std::numeric_limits<int>::max()));
+    return static_cast<int>(qMin<qint64>(scaled, sevenZipLimitMs));
+}
+
 QString utf8UntilZero(const QByteArray& bytes)
 {
     const int zero = bytes.indexOf('\0');
@@ -113,7 +122,8 @@ ToolRun::~ToolRun()
     }
 }
 
-ToolRun* ToolRun::start(const QString& program, const QStringList& args, int timeoutMs, Done done, Watch watch)
+ToolRun* ToolRun::start(const QString& program, const QStringList& args, int timeoutMs, Done done, Watch watch,
+                        const QString& workingDir)
 {
     auto* run = new ToolRun(std::move(done), std::move(watch));
     // Runs of the main thread go with the application object, tool and all, should the
@@ -160,8 +170,25 @@ ToolRun* ToolRun::start(const QString& program, const QStringList& args, int tim
         QTimer::singleShot(0, run, [run]() { run->finish(false); });
         return run;
     }
+    if (!workingDir.isEmpty())
+        p.setWorkingDirectory(workingDir);
     p.start(program, args, QIODevice::ReadWrite);
     return run;
+}
+
+void ToolRun::guard(int everyMs, std::function<bool()> keepGoing)
+{
+    auto* check = new QTimer(this);
+    connect(check, &QTimer::timeout, this, [this, check, keepGoing]() {
+        if (ended || process.state() == QProcess::NotRunning || keepGoing())
+            return;
+        check->stop();
+        writeLog(QString::fromUtf8("外部程序被中止：%1").arg(process.program()));
+        process.kill();
+        process.waitForFinished(5000);
+        finish(false);
+    });
+    check->start(everyMs);
 }
 
 void ToolRun::finish(bool ok)
@@ -182,18 +209,22 @@ void ToolRun::finish(bool ok)
         done(out, ok);
 }
 
-bool ToolRun::runAndWait(const QString& program, const QStringList& args, int timeoutMs, QByteArray* output)
+bool ToolRun::runAndWait(const QString& program, const QStringList& args, int timeoutMs, QByteArray* output,
+                         const QString& workingDir)
 {
     QEventLoop loop;
     bool result = false;
     bool finished = false;
-    start(program, args, timeoutMs, [&](const QByteArray& out, bool ok) {
-        if (output)
-            *output = out;
-        result = ok;
-        finished = true;
-        loop.quit();
-    });
+    start(
+        program, args, timeoutMs,
+        [&](const QByteArray& out, bool ok) {
+            if (output)
+                *output = out;
+            result = ok;
+            finished = true;
+            loop.quit();
+        },
+        Watch(), workingDir);
     if (!finished)
         loop.exec();
     return result;

@@ -22,6 +22,9 @@ int converterTimeoutMs();
 void setConverterTimeoutMs(int ms);
 int sevenZipTimeoutMs();
 void setSevenZipTimeoutMs(int ms);
+// The limit of one archive-tool run over `inputBytes` of data: a minute plus a second per MiB,
+// never more than sevenZipTimeoutMs(). A small input that hangs is given up on soon.
+int sevenZipTimeoutMs(qint64 inputBytes);
 
 // Bytes of a tool's output up to its first zero byte, as text.
 QString utf8UntilZero(const QByteArray& bytes);
@@ -41,12 +44,17 @@ public:
     // Sees the whole output so far after each chunk; returning false kills the tool.
     using Watch = std::function<bool(const QByteArray& output)>;
 
-    // Starts at once; deletes itself after `done`.
+    // Starts at once (in `workingDir` when one is given); deletes itself after `done`.
     static ToolRun* start(const QString& program, const QStringList& args, int timeoutMs, Done done,
-                          Watch watch = Watch());
+                          Watch watch = Watch(), const QString& workingDir = QString());
 
     // Blocks in a local event loop until the run ends; returns whether it ended normally.
-    static bool runAndWait(const QString& program, const QStringList& args, int timeoutMs, QByteArray* output);
+    static bool runAndWait(const QString& program, const QStringList& args, int timeoutMs, QByteArray* output,
+                           const QString& workingDir = QString());
+
+    // Asks `keepGoing` every `everyMs` while the tool runs; a false answer kills the tool and the
+    // run ends with ok false. For what output cannot show, such as the bytes a tool writes.
+    void guard(int everyMs, std::function<bool()> keepGoing);
 
     // A run still going when the program ends is stopped; its answer is dropped.
     ~ToolRun() override;

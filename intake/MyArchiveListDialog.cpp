@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 MyArchiveListDialog::MyArchiveListDialog(const QList<ArchiveEntry>& entries, QWidget* parent)
@@ -29,7 +30,9 @@ MyArchiveListDialog::MyArchiveListDialog(const QList<ArchiveEntry>& entries, QWi
         const ArchiveEntry& e = entries.at(i);
         QHBoxLayout* row = addTableRow(list);
         const QString name = QString(e.name).replace('\\', '/');
+        // Names come from the archive: shown as they are, never as markup or links.
         auto* nameLabel = new QLabel(name);
+        nameLabel->setTextFormat(Qt::PlainText);
         nameLabel->setObjectName("arch_item_title");
         nameLabel->setToolTip(name);
         row->addWidget(nameLabel, 1);
@@ -37,6 +40,13 @@ MyArchiveListDialog::MyArchiveListDialog(const QList<ArchiveEntry>& entries, QWi
         row->addWidget(columnLabel(sizeText(static_cast<quint64>(qMax<qint64>(e.size, 0))), 100, nullptr));
     }
     elideLabel(list, kNameWidth, "arch_item_title");
+    // The full name went into the tool tip for eliding; a tip that looks like markup is drawn as
+    // markup, so such a name is escaped now that the label has its text.
+    for (QLabel* label : list->findChildren<QLabel*>("arch_item_title")) {
+        if (Qt::mightBeRichText(label->toolTip()))
+            label->setToolTip(
+                QStringLiteral("<p style='white-space:pre'>%1</p>").arg(label->toolTip().toHtmlEscaped()));
+    }
     bodyLayout->addWidget(list);
 
     if (entries.size() > kMaxRows) {

@@ -110,9 +110,9 @@ QString MyDAO::tmpDir()
     return DataPaths::tmpDir();
 }
 
-void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx)
+void MyDAO::httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx, int deadlineMs)
 {
-    requests->get(url, std::move(query), std::move(callback), ctx);
+    requests->get(url, std::move(query), std::move(callback), ctx, deadlineMs);
 }
 
 void MyDAO::httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback)

@@ -71,7 +71,9 @@ public:
     };
 
     // ---- request client (net/RequestClient) ----
-    void httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr);
+    // `deadlineMs`: a shorter overall deadline than every request's own (RequestClient).
+    void httpGet(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr,
+                 int deadlineMs = 0);
     void httpPost(const QString& url, const QJsonObject& body, HTTP_CALLBACK callback);
     // The same with a body that is already JSON text (keys in the caller's order).
     void httpPost(const QString& url, const QByteArray& json, HTTP_CALLBACK callback);

@@ -176,7 +176,7 @@ bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
 void MyDAO::readArchive(QString archivePath, std::function<void(QString, bool)> callback)
 {
     inspectArchive(
-        archivePath, [this](const QString& text) { emit s_archive_warning(text); }, callback);
+        archivePath, tmpDir(), [this](const QString& text) { emit s_archive_warning(text); }, callback);
 }
 
 void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback)

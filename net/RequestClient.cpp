@@ -14,12 +14,15 @@
 #include <QProcessEnvironment>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QTimer>
 #include <atomic>
 #include <cmath>
 
 namespace {
 
 constexpr int kDefaultTransferTimeoutMs = 30000;
+// However slowly a server keeps sending, a JSON request ends after this long.
+constexpr int kDefaultRequestDeadlineMs = 60000;
 constexpr qint64 kJsonReplyLimit = 64LL * 1024 * 1024;
 constexpr qint64 kRawReplyLimit = 512LL * 1024 * 1024;
 // Log lines keep 200 characters; no need to decode more of a long body than this.
@@ -27,6 +30,7 @@ constexpr int kLoggedBodyBytes = 64 * 1024;
 
 std::atomic<int> transferTimeoutMs { kDefaultTransferTimeoutMs };
 std::atomic<qint64> replyLimitOverride { 0 };
+std::atomic<int> requestDeadlineMs { kDefaultRequestDeadlineMs };
 
 const char* const kTooBigProperty = "vantrel_reply_too_big";
 
@@ -139,6 +143,27 @@ void RequestClient::setReplySizeLimitForTesting(qint64 bytes)
     replyLimitOverride.store(bytes);
 }
 
+int RequestClient::requestDeadline()
+{
+    return requestDeadlineMs.load();
+}
+
+void RequestClient::setRequestDeadlineForTesting(int ms)
+{
+    requestDeadlineMs.store(ms > 0 ? ms : kDefaultRequestDeadlineMs);
+}
+
+void RequestClient::watchDeadline(QNetworkReply* reply, int deadlineMs)
+{
+    // The transfer time-out only sees silence; a server trickling a byte now and then would hold
+    // the request (and a caller's wait) as long as it liked. An aborted reply is a transport failure.
+    const int ms = deadlineMs > 0 ? qMin(deadlineMs, requestDeadline()) : requestDeadline();
+    QTimer::singleShot(ms, reply, [reply]() {
+        if (reply->isRunning())
+            reply->abort();
+    });
+}
+
 QNetworkRequest RequestClient::baseRequest()
 {
     QNetworkRequest request;
@@ -182,13 +207,14 @@ void RequestClient::watchReplySize(QNetworkReply* reply, bool json)
     });
 }
 
-void RequestClient::get(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx)
+void RequestClient::get(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx, int deadlineMs)
 {
     query.addQueryItem(QStringLiteral("token"), tokenValue(tokenSource ? tokenSource() : QString()));
     const QNetworkRequest request = jsonRequest(url, query);
     QNetworkReply* reply = manager->get(request);
     writeLog(request.url().toString());
     watchReplySize(reply, true);
+    watchDeadline(reply, deadlineMs);
 
     const bool routed = ctx != nullptr;
     QPointer<QObject> guard(ctx);
@@ -229,6 +255,7 @@ void RequestClient::postJson(const QString& url, const QByteArray& json, HTTP_CA
     writeLog(request.url().toString());
     writeLog(QString::fromUtf8(json));
     watchReplySize(reply, true);
+    watchDeadline(reply, 0);
 
     const QString callerUrl = withoutQuery(url);
     connect(reply, &QNetworkReply::finished, this, [this, reply, callerUrl, callback, loginReply]() {

@@ -29,7 +29,8 @@ public:
     ~RequestClient() override;
 
     // With `ctx`, the reply goes out through routedReply(), to be delivered only while ctx lives.
-    void get(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr);
+    // `deadlineMs` (when shorter) replaces the overall deadline of requestDeadline().
+    void get(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr, int deadlineMs = 0);
     void post(const QString& url, const QByteArray& json, HTTP_CALLBACK callback);
     // A login reply: "code" 400 is delivered like any other, and a null "errcode" is left to
     // the login to read.
@@ -43,6 +44,9 @@ public:
     static int transferTimeout();
     static void setTransferTimeoutForTesting(int ms);
     static void setReplySizeLimitForTesting(qint64 bytes);
+    // Every JSON request ends by then, finished or not (60 s), besides the transfer time-out.
+    static int requestDeadline();
+    static void setRequestDeadlineForTesting(int ms);
 
 signals:
     void sessionInvalid(QString msg);
@@ -51,6 +55,7 @@ signals:
 private:
     static QNetworkRequest jsonRequest(const QString& url, const QUrlQuery& query);
     void watchReplySize(QNetworkReply* reply, bool json);
+    static void watchDeadline(QNetworkReply* reply, int deadlineMs);
     QJsonObject judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver, bool loginReply);
     void postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply);
 

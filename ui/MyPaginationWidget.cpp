@@ -70,11 +70,12 @@ MyPaginationWidget::MyPaginationWidget(QWidget* parent)
 void MyPaginationWidget::onClicked(QWidget* button)
 {
     const QString name = button->objectName();
-    int target = 0;
+    // Wide enough that a site's page number at the int limits cannot overflow.
+    qint64 target = 0;
     if (name == QLatin1String("prev"))
-        target = curPage - 1;
+        target = qint64(curPage) - 1;
     else if (name == QLatin1String("next"))
-        target = curPage + 1;
+        target = qint64(curPage) + 1;
     else if (name == QLatin1String("yes"))
         target = pageInput->text().toInt();
     else
@@ -83,7 +84,7 @@ void MyPaginationWidget::onClicked(QWidget* button)
     if (auto* b = qobject_cast<QPushButton*>(button); b && b->isCheckable())
         b->setChecked(b->text().toInt() == curPage);
     if (target != curPage && target >= 1 && target <= pageTotal)
-        emit s_toPage(target);
+        emit s_toPage(static_cast<int>(target));
 }
 
 void MyPaginationWidget::setMeta(const QJsonObject& meta)
@@ -97,14 +98,15 @@ void MyPaginationWidget::setMeta(const QJsonObject& meta)
         hide();
         return;
     }
-    const int n = buttonCount;
+    const qint64 n = buttonCount;
     // A current page below 1 (a site's slip) shows the first window rather than pages below 1.
-    int first = qMax(0, (curPage - 1) / n) * n + 1;
+    // 64-bit sums: pages at the int limits must not overflow.
+    qint64 first = qMax<qint64>(0, (qint64(curPage) - 1) / n) * n + 1;
     if (first - 1 + n > pageTotal)
-        first = qMax(1, pageTotal - n + 1);
+        first = qMax<qint64>(1, qint64(pageTotal) - n + 1);
     for (int i = 0; i < buttons.size(); ++i) {
         QPushButton* b = buttons.at(i);
-        const int number = first + i;
+        const qint64 number = first + i;
         b->setText(QString::number(number));
         b->setChecked(number == curPage);
         b->setVisible(number <= pageTotal);

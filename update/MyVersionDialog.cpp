@@ -24,6 +24,9 @@
 
 namespace {
 
+// The start-up waits for the version check before the login dialog shows.
+constexpr int kVersionDeadlineMs = 10000;
+
 const char* const kNewVersionStyle
     = "QPushButton#check_btn{border-radius: 20px; font-size: 14px; color:#01945d;border:1px solid #01945d;}";
 const char* const kUpToDateStyle
@@ -112,7 +115,7 @@ void MyVersionDialog::queryVersions()
     // must not end a loop that is gone.
     auto waiting = std::make_shared<QEventLoop*>(&loop);
     QPointer<MyVersionDialog> self(this);
-    MyDAO::instance()->httpGet(versionAddress, query, [self, waiting](QJsonObject& obj) {
+    const auto onReply = [self, waiting](QJsonObject& obj) {
         if (*waiting)
             (*waiting)->quit();
         if (!self)
@@ -127,7 +130,9 @@ void MyVersionDialog::queryVersions()
             return;
         }
         self->versionText->setText(QStringLiteral("网络请求错误"));
-    });
+    };
+    // A small file: a network that cannot bring it in a few seconds must not hold the start.
+    MyDAO::instance()->httpGet(versionAddress, query, onReply, nullptr, kVersionDeadlineMs);
     loop.exec();
     *waiting = nullptr;
 }

@@ -41,7 +41,7 @@ inline QString sevenZip(const QStringList& args, const QString& cwd = QString())
 inline QStringList archiveNames(const QString& archive)
 {
     QStringList names;
-    const QStringList lines = sevenZip({ "l", "-slt", archive }).split('\n');
+    const QStringList lines = sevenZip({ "l", "-slt", "-spd", archive }).split('\n');
     bool inEntries = false;
     for (QString line : lines) {
         line = line.trimmed();

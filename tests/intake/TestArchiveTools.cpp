@@ -69,6 +69,12 @@ const QString kExtractFailed = QString::fromUtf8(
 const QString kRepackFailed = QString::fromUtf8("压缩文件解析失败(err:x002)，\r\b请重新压缩后上传，\r\n");
 const QString kHoldsLinks
     = QString::fromUtf8("压缩文件含有链接(快捷方式)，无法上传(err:x003)，\r\n请去掉链接后重新压缩上传");
+const QString kWindowsPaths
+    = QString::fromUtf8("压缩文件内的文件名含有反斜杠或盘符路径，无法上传，\r\n请重新压缩后上传");
+const QString kOverTwoGiB
+    = QString::fromUtf8("压缩包：%1，\r\n解压后共3GB，超过2G，不能上传\r\n请分成几个压缩包后再上传");
+const QString kStoppedExtracting
+    = QString::fromUtf8("压缩文件解压后超过2G或磁盘空间不足，已停止解压，\r\n请重新压缩后上传");
 
 } // namespace
 
@@ -96,6 +102,10 @@ private slots:
     void hangingSevenZipIsKilled();
     void runGoneWithTheProgramStopsTheTool();
     void failedRepackRemovesWorkFolder();
+    void sizeBudget_data();
+    void sizeBudget();
+    void windowsPathsAreRefused_data();
+    void windowsPathsAreRefused();
 
 private:
     QTemporaryDir work;
@@ -168,6 +178,16 @@ QString TestArchiveTools::makeArchive(const QString& kind)
         writeFile(src + "/a.txt", "hello");
         writeFile(src + "/sub/my notes.docx", "notes");
         sevenZip({ "a", out, src + "/*", "-r" });
+    } else if (kind.startsWith("holds:")) {
+        // "holds:<entry name>:<archive name>": a stored zip with a.txt and that entry.
+        writeFile(dir + "/" + kind.section(':', 2),
+                  storedZip({ { "a.txt", "a" }, { kind.section(':', 1, 1).toUtf8(), "x" } }));
+        return dir + "/" + kind.section(':', 2);
+    } else if (kind.startsWith("wildcard:")) {
+        // The archive's name matches its sibling's too.
+        writeFile(dir + "/report*.zip", storedZip({ { "readme.txt", "read me" } }));
+        writeFile(dir + "/report-private.zip", storedZip({ { "decoy-private.txt", "private" } }));
+        return dir + "/report*.zip";
     } else if (kind.startsWith("rar:")) {
         writeFile(out,
                   rartest::rar4({ rartest::rarDir("docs"), rartest::rarFile("docs/inner.txt", "inner text"),
@@ -192,6 +212,11 @@ void TestArchiveTools::readArchive_data()
     QTest::newRow("1001 files") << "files1001:f.zip" << false << kTooMany.arg(1001).arg(0);
     QTest::newRow("1001 folders") << "dirs1001:d.7z" << false << kTooMany.arg(0).arg(1001);
     QTest::newRow("rar with a folder") << "rar:pack.rar" << true << "";
+    QTest::newRow("nested, trailing dot") << "holds:docs/inner.rar.:d.zip" << false << kNested;
+    QTest::newRow("nested, trailing blank") << "holds:inner.zip :b.zip" << false << kNested;
+    QTest::newRow("nested tgz") << "holds:data.tgz:t.zip" << false << kNested;
+    QTest::newRow("nested tar.xz") << "holds:backup.tar.xz:x.zip" << false << kNested;
+    QTest::newRow("wildcard archive name") << "wildcard:" << true << "";
 }
 
 void TestArchiveTools::readArchive()
@@ -226,6 +251,9 @@ void TestArchiveTools::readArchive()
         QCOMPARE(parseArchiveEntries(a.text).size(), 1001);
     } else if (kind.startsWith("empty:")) {
         QCOMPARE(a.text, QString());
+    } else if (kind.startsWith("wildcard:")) {
+        QCOMPARE(parseArchiveEntries(a.text).size(), 1);
+        QVERIFY(!a.text.contains("decoy"));
     } else if (kind.startsWith("rar:")) {
         QCOMPARE(parseArchiveEntries(a.text).size(), 3);
         QVERIFY(a.text.endsWith("  top.docx"));
@@ -293,6 +321,11 @@ void TestArchiveTools::freeName_data()
                                              << "x.zip.zip";
     QTest::newRow("not a number") << QStringList { "Notes(x).zip", "Notes (1).zip", "Notes(1)(2).zip" } << "Notes"
                                   << "Notes.zip";
+    QTest::newRow("int limit") << QStringList { "Notes.zip", "Notes(2147483647).zip" } << "Notes"
+                               << "Notes(2147483648).zip";
+    QTest::newRow("digits past any number")
+        << QStringList { "Notes(99999999999999999999).zip", "Notes(1).zip" } << "Notes"
+        << "Notes(2).zip";
 }
 
 void TestArchiveTools::freeName()
@@ -311,30 +344,27 @@ void TestArchiveTools::zipFolderPacksAndNamesFreely()
     const QString folder = work.filePath("drop/Notes");
     QVERIFY(writeFile(folder + "/a.docx", "a"));
     QVERIFY(writeFile(folder + "/sub/b.pdf", "b"));
+    QVERIFY(writeFile(folder + "/not-listed.pdf", "n"));
     QVERIFY(writeFile(work.filePath("outside/secret.txt"), "secret"));
-    QVERIFY(QFile::link(work.filePath("outside"), folder + "/link"));
-    QVERIFY(writeFile(folder + "/.cache/big.bin", QByteArray(5000, 'c')));
-    QVERIFY(writeFile(folder + "/sub/.env", "TOKEN=1"));
+    const QStringList files { folder + "/a.docx", folder + "/sub/b.pdf" };
 
     QString first;
-    QVERIFY(zipFolder(folder, MyDAO::tmpDir(), first));
+    QVERIFY(zipFolder(folder, files, MyDAO::tmpDir(), first));
     QCOMPARE(first, MyDAO::tmpDir() + "Notes.zip");
-    const QStringList names = archiveNames(first);
-    QVERIFY(names.contains("a.docx"));
-    QVERIFY(names.contains("sub/b.pdf"));
-    // The link is not followed: what it points to stays out of the upload.
-    QVERIFY(!names.join(' ').contains("secret.txt"));
-    // Hidden entries were not checked by the folder rules and stay out as well.
-    QVERIFY(!names.join(' ').contains(".cache"));
-    QVERIFY(!names.join(' ').contains(".env"));
+    // Exactly the listed files, with their paths below the folder.
+    QStringList names = archiveNames(first);
+    names.sort();
+    QCOMPARE(names, (QStringList { "a.docx", "sub/b.pdf" }));
 
     QString second;
-    QVERIFY(zipFolder(folder + "/", MyDAO::tmpDir(), second)); // a trailing slash names the same folder
+    QVERIFY(zipFolder(folder + "/", files, MyDAO::tmpDir(), second)); // a trailing slash names the same folder
     QCOMPARE(second, MyDAO::tmpDir() + "Notes(1).zip");
 
     QString none;
-    QVERIFY(!zipFolder("/", MyDAO::tmpDir(), none));
-    QVERIFY(!zipFolder(QString(), MyDAO::tmpDir(), none));
+    QVERIFY(!zipFolder("/", files, MyDAO::tmpDir(), none));
+    QVERIFY(!zipFolder(QString(), files, MyDAO::tmpDir(), none));
+    // A path outside the folder is never packed.
+    QVERIFY(!zipFolder(folder, { work.filePath("outside/secret.txt") }, MyDAO::tmpDir(), none));
 }
 
 void TestArchiveTools::repack_data()
@@ -345,6 +375,7 @@ void TestArchiveTools::repack_data()
     QTest::newRow("7z") << "plain7z:p.7z" << QStringList { "a.txt", "sub/my notes.docx" };
     // The RAR program extracts into a folder named after the archive.
     QTest::newRow("rar") << "rar:pack.rar" << QStringList { "pack/docs/inner.txt", "pack/top.docx" };
+    QTest::newRow("wildcard archive name") << "wildcard:" << QStringList { "readme.txt" };
 }
 
 void TestArchiveTools::repack()
@@ -361,6 +392,7 @@ void TestArchiveTools::repack()
     const QStringList names = archiveNames(a.text);
     for (const QString& n : expected)
         QVERIFY2(names.contains(n), qPrintable(names.join(", ")));
+    QVERIFY2(!names.join(' ').contains("decoy"), qPrintable(names.join(", ")));
     QCOMPARE(tmpSubfolders(), QStringList()); // the extraction folder is gone
 }
 
@@ -457,7 +489,7 @@ void TestArchiveTools::missingSevenZip()
     QCOMPARE(p.text, QString::fromUtf8("解压失败"));
     QCOMPARE(p.warnings, QStringList { kExtractFailed });
     QString zip;
-    QVERIFY(!zipFolder(work.filePath("readme:m.zip/src"), MyDAO::tmpDir(), zip));
+    QVERIFY(!zipFolder(work.filePath("readme:m.zip/src"), {}, MyDAO::tmpDir(), zip));
     qputenv("PATH", path);
 }
 
@@ -483,7 +515,7 @@ void TestArchiveTools::hangingSevenZipIsKilled()
 
     QString zip;
     QVERIFY(writeFile(work.filePath("hangdir/a.pdf"), "a"));
-    QVERIFY(!zipFolder(work.filePath("hangdir"), MyDAO::tmpDir(), zip));
+    QVERIFY(!zipFolder(work.filePath("hangdir"), { work.filePath("hangdir/a.pdf") }, MyDAO::tmpDir(), zip));
 }
 
 void TestArchiveTools::runGoneWithTheProgramStopsTheTool()
@@ -518,6 +550,64 @@ void TestArchiveTools::failedRepackRemovesWorkFolder()
     QCOMPARE(p.text, QString::fromUtf8("zip压缩失败"));
     QCOMPARE(p.warnings, QStringList { kRepackFailed });
     QCOMPARE(tmpSubfolders(), QStringList());
+}
+
+void TestArchiveTools::sizeBudget_data()
+{
+    // A 7-Zip whose test passes and whose listing and extraction are given per row.
+    QTest::addColumn<QByteArray>("tool");
+    QTest::addColumn<bool>("repack"); // else: check
+    QTest::addColumn<QString>("warning");
+    const QByteArray testPasses = "t) echo 'Everything is Ok'; echo 'Files: 1' ;;\n";
+    const QByteArray sep = QByteArray(kListingSeparator);
+    QTest::newRow("listing declares 3 GiB") << testPasses + "l) echo '" + sep
+            + "'; echo '2024-01-01 10:00:00 ....A   3221225472         1000  big.pdf'; echo '" + sep
+            + "' ;;\n" << false << kOverTwoGiB;
+    // The listing can lie: the extraction is watched as well (a sparse file costs no disk).
+    QTest::newRow("extraction writes 3 GiB")
+        << QByteArray("x) dir=${2#-o}; truncate -s 3G \"$dir/big.pdf\"; exec sleep 60 ;;\n") << true
+        << kStoppedExtracting;
+}
+
+void TestArchiveTools::sizeBudget()
+{
+    QFETCH(QByteArray, tool);
+    QFETCH(bool, repack);
+    QFETCH(QString, warning);
+    QTemporaryDir appdir;
+    QVERIFY(writeScript(appdir.path(), "7zip/7z",
+                        "case \"$1\" in\n" + tool + "*) echo 'ERROR: unexpected'; exit 2 ;;\nesac"));
+    qputenv("VANTREL_APPDIR", appdir.path().toUtf8());
+    const QString archive = work.filePath("budget.zip");
+    QVERIFY(writeFile(archive, storedZip({ { "big.pdf", "x" } })));
+    const QStringList before = QDir(MyDAO::tmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const Answer a = repack ? repackAndWait(archive) : readArchiveAndWait(archive);
+    QVERIFY(!a.ok);
+    QCOMPARE(a.warnings, QStringList { warning.contains("%1") ? warning.arg(archive) : warning });
+    // Nothing of it stays in tmp.
+    QCOMPARE(QDir(MyDAO::tmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+void TestArchiveTools::windowsPathsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("parent folders") << QByteArray("..\\..\\evil.txt");
+    QTest::newRow("drive") << QByteArray("C:\\evil.txt");
+    QTest::newRow("share") << QByteArray("\\\\server\\share\\evil.txt");
+    QTest::newRow("drive, forward slash") << QByteArray("C:/evil.txt");
+    QTest::newRow("deeper") << QByteArray("docs/..\\evil.txt");
+}
+
+void TestArchiveTools::windowsPathsAreRefused()
+{
+    QFETCH(QByteArray, name);
+    const QString archive = work.filePath("winpath.zip");
+    QVERIFY(writeFile(archive, storedZip({ { "ok.txt", "fine" }, { name, "x" } })));
+    const QStringList before = QDir(MyDAO::tmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const Answer a = repackAndWait(archive);
+    QVERIFY(!a.ok);
+    QCOMPARE(a.warnings, QStringList { kWindowsPaths });
+    QCOMPARE(QDir(MyDAO::tmpDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
 }
 
 QTEST_GUILESS_MAIN(TestArchiveTools)

@@ -1,4 +1,5 @@
 #include "IntakeTestKit.h"
+#include "intake/ExternalTools.h"
 #include "intake/FileTypes.h"
 #include "intake/FolderRules.h"
 #include "net/MyDAO.h"
@@ -6,6 +7,11 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace intaketest;
 
@@ -73,6 +79,53 @@ void build(const QString& shape, const QString& root, const QString& outside)
     }
 }
 
+#ifdef Q_OS_UNIX
+// Files under names given as raw bytes, which need not be valid UTF-8.
+bool rawFile(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    return fd >= 0 && ::write(fd, "PK", 2) == 2 && ::close(fd) == 0;
+}
+#endif
+
+// Builds one hostile folder below `dir` and returns the path to drop. Every row keeps a
+// decoy (a file named "decoy...") that must never reach the zip.
+QString buildHostile(const QString& shape, const QTemporaryDir& dir)
+{
+    const QString outside = dir.filePath("outside");
+    writeFile(outside + "/decoy-private.docx", "private");
+    if (shape == "wildcard folder name") {
+        writeFile(dir.filePath("Unit*/a.docx"), "a");
+        writeFile(dir.filePath("UnitX/decoy.docx"), "x");
+        return dir.filePath("Unit*");
+    }
+    const QString root = dir.filePath("Drop");
+    writeFile(root + "/a.docx", "a");
+    if (shape == "wildcard and switch-like file names") {
+        writeFile(root + "/*.docx", "star");
+        writeFile(root + "/-r.pdf", "dash");
+        writeFile(root + "/@list.pdf", "at");
+        writeFile(root + "/ blank \"quoted\" .pdf", "blank");
+        writeFile(root + "/.decoy.docx", "hidden, matched by *.docx");
+#ifdef Q_OS_UNIX
+    } else if (shape == "undecodable names") {
+        const QByteArray raw = QFile::encodeName(root);
+        QDir().mkpath(root);
+        ::mkdir((raw + "/\xfe\xfd").constData(), 0755);
+        rawFile(raw + "/\xfe\xfd/decoy-real.zip");
+        rawFile(raw + "/\xfe\xfd/decoy.exe");
+    } else if (shape == "fifo") {
+        ::mkfifo(QFile::encodeName(root + "/decoy-pipe.docx").constData(), 0644);
+#endif
+    } else if (shape == "links to outside") {
+        QFile::link(outside + "/decoy-private.docx", root + "/decoy-key.docx");
+        QFile::link(outside, root + "/decoy-dir");
+    } else if (shape == "line break in a name") {
+        writeFile(root + "/decoy\nb.pdf", "b");
+    }
+    return root;
+}
+
 } // namespace
 
 class TestFolderRules : public QObject
@@ -87,6 +140,8 @@ private slots:
     void droppedFiles_data();
     void droppedFiles();
     void droppedFolders();
+    void hostileFolders_data();
+    void hostileFolders();
 };
 
 void TestFolderRules::initTestCase()
@@ -222,6 +277,56 @@ void TestFolderRules::droppedFolders()
     QVERIFY(writeFile(dir.filePath("Week 2/a.pdf"), "a"));
     QCOMPARE(acceptDroppedPath(dir.filePath("Week 2"), allowed, MyDAO::tmpDir(), errors), QString());
     QCOMPARE(errors, QStringList { QString::fromUtf8("Week 2\r\n文件夹打包压缩失败!") });
+}
+
+void TestFolderRules::hostileFolders_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<QStringList>("packed"); // empty: refused with the message below
+    QTest::addColumn<QString>("message");
+    const QString unsupported = QString::fromUtf8("文件夹含有不支持的其他格式文件");
+    QTest::newRow("wildcard folder name") << "wildcard folder name" << QStringList { "a.docx" } << "";
+    QTest::newRow("wildcard and switch-like file names")
+        << "wildcard and switch-like file names"
+        << QStringList { " blank \"quoted\" .pdf", "*.docx", "-r.pdf", "@list.pdf", "a.docx" } << "";
+    QTest::newRow("undecodable names") << "undecodable names" << QStringList() << unsupported;
+    QTest::newRow("fifo") << "fifo" << QStringList { "a.docx" } << "";
+    QTest::newRow("links to outside") << "links to outside" << QStringList { "a.docx" } << "";
+    QTest::newRow("line break in a name") << "line break in a name" << QStringList() << unsupported;
+}
+
+void TestFolderRules::hostileFolders()
+{
+    QFETCH(QString, shape);
+    QFETCH(QStringList, packed);
+    QFETCH(QString, message);
+#ifndef Q_OS_UNIX
+    if (shape == "undecodable names" || shape == "fifo" || shape == "line break in a name")
+        QSKIP("names in bytes, pipes and line breaks are for Unix file systems");
+#endif
+    QTemporaryDir dir;
+    const QString drop = buildHostile(shape, dir);
+    // A tool that blocks (on a pipe, say) gives up soon instead of after minutes.
+    setSevenZipTimeoutMs(10000);
+    QStringList errors;
+    const QString zip = acceptDroppedPath(drop, allowedSuffixes(), MyDAO::tmpDir(), errors);
+    setSevenZipTimeoutMs(10 * 60 * 1000);
+    if (packed.isEmpty()) {
+        QCOMPARE(zip, QString());
+        QCOMPARE(errors, QStringList { message });
+        return;
+    }
+    QCOMPARE(errors, QStringList());
+    QVERIFY(zip.startsWith(MyDAO::tmpDir()));
+    QStringList names = archiveNames(zip);
+    names.sort();
+    QCOMPARE(names, packed);
+    // Not a byte of the decoys: not their names, not link targets.
+    QFile f(zip);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(!bytes.contains("decoy"));
+    QVERIFY(!bytes.contains(QFile::encodeName(dir.path())));
 }
 
 QTEST_GUILESS_MAIN(TestFolderRules)

@@ -12,6 +12,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
 
@@ -59,6 +60,8 @@ private slots:
     void archiveList_data();
     void archiveList();
     void longNamesAreElided();
+    void namesAreNeverMarkup_data();
+    void namesAreNeverMarkup();
     void dropCollectsInOrder();
 };
 
@@ -112,6 +115,35 @@ void TestIntakeWidgets::archiveList()
     QCOMPARE(close->text(), QString::fromUtf8("关闭 "));
     QTest::mouseClick(close, Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
+}
+
+void TestIntakeWidgets::namesAreNeverMarkup_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("coloured warning") << "<font color=red>virus</font>";
+    QTest::newRow("link") << "<a href='http://x'>go</a>";
+    QTest::newRow("picture") << "<img src='file:///x'>.pdf";
+    QTest::newRow("entity and blanks") << "a &amp;  b.pdf";
+}
+
+void TestIntakeWidgets::namesAreNeverMarkup()
+{
+    QFETCH(QString, name);
+    QList<ArchiveEntry> list = entries(1);
+    list[0].name = name;
+    MyArchiveListDialog dialog(list);
+    auto* label = dialog.findChild<QLabel*>("arch_item_title");
+    QVERIFY(label);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QCOMPARE(label->text(), name);
+    QCOMPARE(label->openExternalLinks(), false);
+    // The tool tip, drawn as markup when it looks like markup, reads as the name itself.
+    QTextDocument tip;
+    if (Qt::mightBeRichText(label->toolTip()))
+        tip.setHtml(label->toolTip());
+    else
+        tip.setPlainText(label->toolTip());
+    QCOMPARE(tip.toPlainText(), name);
 }
 
 void TestIntakeWidgets::longNamesAreElided()

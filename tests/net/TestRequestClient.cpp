@@ -2,6 +2,7 @@
 // and against no server at all.
 #include "app/RunLog.h"
 #include "net/MyDAO.h"
+#include "net/RequestClient.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -23,7 +25,7 @@ namespace {
 class ScriptedPeer : public QTcpServer
 {
 public:
-    enum class Mode { Reply, Hang, Reset };
+    enum class Mode { Reply, Hang, Reset, Trickle };
 
     ScriptedPeer()
     {
@@ -63,6 +65,15 @@ private:
             return;
         if (mode == Mode::Reset) {
             s->abort();
+            return;
+        }
+        if (mode == Mode::Trickle) {
+            // A head promising a body, then one byte now and then: never silent long enough
+            // for the transfer time-out.
+            s->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 100000\r\n\r\n{");
+            auto* drip = new QTimer(s);
+            connect(drip, &QTimer::timeout, s, [s]() { s->write(" "); });
+            drip->start(300);
             return;
         }
         s->write(response);
@@ -106,6 +117,8 @@ private slots:
     void contextRouting_data();
     void contextRouting();
     void timeoutEndsAsTransportFailure();
+    void tricklingServerMeetsTheDeadline_data();
+    void tricklingServerMeetsTheDeadline();
     void oversizedReplyIsCutOff();
     void rawGetDeliversBytesWhateverTheStatus();
 
@@ -145,6 +158,7 @@ void TestRequestClient::dataDirectoryIsUserOnly()
 
 void TestRequestClient::cleanup()
 {
+    RequestClient::setRequestDeadlineForTesting(0);
     MyDAO::setReplySizeLimitForTesting(0);
     MyDAO::setTransferTimeoutForTesting(1500);
 }
@@ -347,6 +361,41 @@ void TestRequestClient::timeoutEndsAsTransportFailure()
     const Outcome post = send(true, peer.base() + "/toolupload/asset/checking-intro");
     QCOMPARE(post.obj, (QJsonObject { { "errcode", -3 }, { "message", "0," } }));
     QVERIFY(peer.served >= 2);
+}
+
+void TestRequestClient::tricklingServerMeetsTheDeadline_data()
+{
+    QTest::addColumn<int>("overallMs"); // 0: the client's own
+    QTest::addColumn<int>("ownMs"); // the request's shorter deadline, 0: none
+    QTest::addColumn<bool>("post");
+    QTest::newRow("get, overall deadline") << 1500 << 0 << false;
+    QTest::newRow("get with its own short deadline") << 0 << 1500 << false;
+}
+
+void TestRequestClient::tricklingServerMeetsTheDeadline()
+{
+    QFETCH(int, overallMs);
+    QFETCH(int, ownMs);
+    QFETCH(bool, post);
+    ScriptedPeer peer;
+    peer.mode = ScriptedPeer::Mode::Trickle;
+    RequestClient::setRequestDeadlineForTesting(overallMs);
+    const QString url = peer.base() + "/toolupload/version.json";
+    Outcome out;
+    if (ownMs > 0) {
+        dao->httpGet(
+            url, QUrlQuery(),
+            [&out](QJsonObject& obj) {
+                ++out.calls;
+                out.obj = obj;
+            },
+            nullptr, ownMs);
+        QVERIFY(waitFinished(QUrl(url).path()));
+    } else {
+        out = send(post, url);
+    }
+    QCOMPARE(out.calls, 1);
+    QCOMPARE(out.obj.value("errcode").toInt(), -3);
 }
 
 void TestRequestClient::oversizedReplyIsCutOff()

@@ -12,9 +12,10 @@ namespace {
 
 QJsonObject meta(int current, int pageCount)
 {
-    return QJsonObject {
-        { "currentPage", current }, { "perPage", 20 }, { "pageCount", pageCount }, { "totalCount", pageCount * 20 }
-    };
+    return QJsonObject { { "currentPage", current },
+                         { "perPage", 20 },
+                         { "pageCount", pageCount },
+                         { "totalCount", qint64(pageCount) * 20 } };
 }
 
 // "6,7*,8" : the visible buttons' texts, the checked one starred.
@@ -55,6 +56,10 @@ private slots:
         QTest::newRow("12 pages, page 5") << 5 << 12 << true << "1,2,3,4,5*";
         QTest::newRow("100000 pages, page 99998") << 99998 << 100000 << true << "99996,99997,99998*,99999,100000";
         QTest::newRow("site slip: page 0") << 0 << 8 << true << "1,2,3,4,5";
+        QTest::newRow("int limit: last page")
+            << INT_MAX << INT_MAX << true << "2147483643,2147483644,2147483645,2147483646,2147483647*";
+        QTest::newRow("int limit: page far past the count") << INT_MAX << 8 << true << "4,5,6,7,8";
+        QTest::newRow("int limit: lowest page") << INT_MIN << 8 << true << "1,2,3,4,5";
     }
     void window()
     {
@@ -101,6 +106,10 @@ private slots:
                                        << "" << 5;
         QTest::newRow("page button of the current page") << 3 << "page:2"
                                                          << "" << 0;
+        QTest::newRow("next on page 2147483647") << INT_MAX << "next"
+                                                 << "" << 0;
+        QTest::newRow("prev on page -2147483648") << INT_MIN << "prev"
+                                                  << "" << 0;
     }
     void clicks()
     {

@@ -1,7 +1,7 @@
 // Front installed as <appdir>/7zip/7z.
 //
-//   7z t <archive>     test run
-//   7z l <archive>     list run
+//   7z t <archive> [-spd]     test run
+//   7z l <archive> [-spd]     list run
 //
 // on a RAR archive (first bytes "Rar!") are answered here with libarchive, in the layout the
 // client reads from 7-Zip: the system's 7-Zip may be built without RAR support and would refuse
@@ -85,8 +85,9 @@ bool startsWithRarMagic(const std::string& path)
     return in.gcount() == 4 && std::memcmp(magic, "Rar!", 4) == 0;
 }
 
-// Only the plain form "t|l <archive>" is ours; anything with switches, several names or a list
-// file is a job for the real 7-Zip.
+// Only the plain form "t|l <archive>" is ours, also with "-spd" (names are taken literally here
+// anyway) and "--"; anything with other switches, several names or a list file is a job for the
+// real 7-Zip.
 bool parseRequest(int argc, char** argv, Request& request)
 {
     if (argc < 3)
@@ -104,6 +105,8 @@ bool parseRequest(int argc, char** argv, Request& request)
         const std::string arg = argv[i];
         if (!switchesEnded && arg == "--")
             switchesEnded = true;
+        else if (!switchesEnded && (arg == "-spd" || arg == "-SPD"))
+            continue;
         else if (!switchesEnded && !arg.empty() && (arg[0] == '-' || arg[0] == '@'))
             return false;
         else
