@@ -11,6 +11,7 @@
 #include "net/MyOptionItem.h"
 #include "widgets/MyBreadWidget.h"
 #include "widgets/MyMsgBox.h"
+#include "widgets/PlainText.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -190,7 +191,7 @@ void MyEditformWidget::doRender()
     chapterLayout->setSpacing(10);
     chapterBtn = iconButton("选择栏目", ":/images/add_word.png", "select_category_btn", chapterRow);
     chapterLayout->addWidget(chapterBtn);
-    chapterText = new QLabel(chapterRow);
+    chapterText = makePlain(new QLabel(chapterRow));
     chapterText->setObjectName("catname_path");
     chapterText->hide();
     chapterLayout->addWidget(chapterText);
@@ -203,7 +204,7 @@ void MyEditformWidget::doRender()
     auto* versionLayout = new QHBoxLayout(versionRow);
     versionLayout->setContentsMargins(0, 0, 0, 0);
     versionBox = fixedCombo(versionRow);
-    versionText = new QLabel(versionRow);
+    versionText = makePlain(new QLabel(versionRow));
     versionText->setObjectName("version_label");
     versionText->hide();
     versionLayout->addWidget(versionBox);
@@ -265,7 +266,8 @@ void MyEditformWidget::doRender()
     repeatBtn->hide();
     barLayout->addWidget(archiveBtn);
     barLayout->addWidget(repeatBtn);
-    analysis = new QLabel("正在分析上传文件 .", bar);
+    // It also tells the site's reasons for a failed check.
+    analysis = plainLabel("正在分析上传文件 .", bar);
     analysis->setObjectName("analysis_tip");
     barLayout->addWidget(analysis);
     barLayout->addStretch();

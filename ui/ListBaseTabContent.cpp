@@ -6,6 +6,7 @@
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "ui/MyPaginationWidget.h"
+#include "widgets/PlainText.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -234,10 +235,10 @@ void ListBaseTabContent::initTBody(const QJsonArray& rows)
         icon->setPixmap(QPixmap(QStringLiteral(":/images/%1.png").arg(iconName)));
         icon->setProperty("icon", iconName);
         h->addWidget(icon);
-        auto* title = new QLabel(rowWidget);
+        QLabel* title = makePlain(new QLabel(rowWidget));
         title->setObjectName("item_title");
-        title->setTextFormat(Qt::PlainText);
-        title->setToolTip(stripHtml(row.value(QLatin1String("subject")).toString()));
+        // Entities decoded by the stripping may spell markup again: the tool tip shows it as text.
+        setPlainToolTip(title, stripHtml(row.value(QLatin1String("subject")).toString()));
         h->addWidget(title);
         h->addStretch();
         addColumns(h, rowWidget, title, row);

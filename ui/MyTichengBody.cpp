@@ -7,6 +7,7 @@
 #include "ui/ListBaseTabContent.h"
 #include "ui/MyCalendarWidget.h"
 #include "ui/MyPaginationWidget.h"
+#include "widgets/PlainText.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -22,14 +23,6 @@
 namespace {
 
 const char kDateFormat[] = "yyyy-MM-dd";
-
-QLabel* plainLabel(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    return label;
-}
 
 } // namespace
 
