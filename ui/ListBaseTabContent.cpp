@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrlQuery>
 #include <QVBoxLayout>
 #include <tuple>
@@ -264,12 +265,20 @@ void ListBaseTabContent::resizeEvent(QResizeEvent* event)
 
 void ListBaseTabContent::onFilterChanged()
 {
-    stage = filterWidgets->stage();
-    subject = filterWidgets->subject();
-    searchCenter.clear();
-    searchKind = 0;
-    pageNo = 1;
-    renderTBody();
+    // One choice moves the combos several times (a new stage first keeps the old subject, then
+    // refills the subjects): let them settle, then ask once with what they show.
+    if (filterQueued)
+        return;
+    filterQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        filterQueued = false;
+        stage = filterWidgets->stage();
+        subject = filterWidgets->subject();
+        searchCenter.clear();
+        searchKind = 0;
+        pageNo = 1;
+        renderTBody();
+    });
 }
 
 void ListBaseTabContent::onSearch()

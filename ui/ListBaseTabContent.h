@@ -99,4 +99,5 @@ private:
     QLabel* emptyText = nullptr;
     QListWidget* tBody = nullptr;
     int elideMargin = 0;
+    bool filterQueued = false;
 };
