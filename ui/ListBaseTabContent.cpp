@@ -1,5 +1,6 @@
 #include "ui/ListBaseTabContent.h"
 
+#include "app/RunLog.h"
 #include "form/XdChidItemWidgets.h"
 #include "intake/ElideLabel.h"
 #include "intake/FileTypes.h"
@@ -224,8 +225,9 @@ void ListBaseTabContent::renderMeta(const QJsonObject& reply)
 void ListBaseTabContent::initTBody(const QJsonArray& rows)
 {
     tBody->clear();
-    for (const QJsonValue& value : rows) {
-        const QJsonObject row = value.toObject();
+    const int shown = shownRowCount(rows.size());
+    for (int i = 0; i < shown; ++i) {
+        const QJsonObject row = rows.at(i).toObject();
         QWidget* rowWidget = tableStrip("table_row");
         auto* h = new QHBoxLayout(rowWidget);
         auto* icon = new QLabel(rowWidget);
@@ -249,6 +251,14 @@ void ListBaseTabContent::initTBody(const QJsonArray& rows)
         tBody->setItemWidget(item, rowWidget);
     }
     elideTitles();
+}
+
+int ListBaseTabContent::shownRowCount(int rows)
+{
+    if (rows <= kMaxRows)
+        return rows;
+    writeLog(QStringLiteral("列表应答有%1行，只显示前%2行").arg(rows).arg(kMaxRows));
+    return kMaxRows;
 }
 
 void ListBaseTabContent::elideTitles()

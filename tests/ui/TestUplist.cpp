@@ -411,6 +411,18 @@ private slots:
         QVERIFY(tab->emptyLabel()->isVisible());
         QVERIFY(tab->pagination()->isHidden());
         QVERIFY(tab->totalLabel()->isHidden());
+
+        // Far more rows than a page of the site: only the first ones are built.
+        QJsonArray many;
+        for (int i = 0; i < ListBaseTabContent::kMaxRows * 4; ++i)
+            many.append(QJsonObject { { "subject", QString::number(i) } });
+        QVERIFY(kit.site.fault(
+            QJsonObject { { "path", "/toolupload/asset" },
+                          { "body", QString::fromUtf8(QJsonDocument(listBody(many, meta)).toJson()) } }));
+        tab->searchButton()->click();
+        QVERIFY(kit.waitReplies(tab, 4));
+        QCOMPARE(tab->rowList()->count(), ListBaseTabContent::kMaxRows);
+        QCOMPARE(tooltips(tab).last(), QString::number(ListBaseTabContent::kMaxRows - 1));
     }
 
 private:
