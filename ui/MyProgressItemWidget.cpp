@@ -104,7 +104,7 @@ void MyProgressItemWidget::ensureBuilt()
     titleLabel->setObjectName("asset_title");
     // Long titles are elided instead of widening the row.
     titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    stageLabel = new QLabel(titleBlock);
+    stageLabel = makePlain(new QLabel(titleBlock));
     stageLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     titleLayout->addWidget(titleLabel);
     titleLayout->addWidget(stageLabel);
