@@ -3,6 +3,7 @@
 #include "net/Endpoints.h"
 #include "net/LoginFormData.h"
 #include "net/MyDAO.h"
+#include "widgets/PlainText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -210,7 +211,8 @@ void LoginWindow::buildUi()
     pages->setCurrentWidget(formPage);
 
     // The tip floats over the form, outside any layout.
-    tipLabel = new QLabel("账号或者密码错误", this);
+    // The site's own reasons are shown here too.
+    tipLabel = plainLabel("账号或者密码错误", this);
     tipLabel->setObjectName("login_error_tip");
     tipLabel->setMinimumWidth(170);
     tipLabel->setAlignment(Qt::AlignCenter);

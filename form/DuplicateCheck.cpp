@@ -77,7 +77,9 @@ TextCheckAnswer judgeTextCheckReply(const QJsonObject& reply)
     if (reply.value(QLatin1String("errcode")).toInt() == -3)
         return { false, reply.value(QLatin1String("message")).toString(), {} };
     const QJsonValue data = reply.value(QLatin1String("data"));
-    if (reply.value(QLatin1String("code")).toInt() != 0 || !data.isArray() || data.toArray().isEmpty())
+    // Only a "code" of 0 that is there says the list is a finding.
+    const QJsonValue code = reply.value(QLatin1String("code"));
+    if (!code.isDouble() || code.toDouble() != 0 || !data.isArray() || data.toArray().isEmpty())
         return { false, QString::fromUtf8("亲，没有内容重复资源！"), {} };
     return { true, QString(), data.toArray() };
 }

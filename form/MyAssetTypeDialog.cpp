@@ -77,15 +77,19 @@ void MyAssetTypeDialog::itemChanged(QTreeWidgetItem* item)
 void MyAssetTypeDialog::checkTypes(const QList<AssetTypeItem>& types)
 {
     QSignalBlocker block(treeWidget);
+    lastChanged = nullptr;
     for (QTreeWidgetItem* i : qAsConst(items)) {
         if (i->data(0, LevelRole).toInt() != 1)
             continue;
-        bool on = false;
-        for (const AssetTypeItem& t : types)
-            on = on || i->data(0, IdRole).toString() == QString::number(t.typeid_);
-        i->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+        int at = -1;
+        for (int t = 0; t < types.size() && at < 0; ++t)
+            at = i->data(0, IdRole).toString() == QString::number(types.at(t).typeid_) ? t : -1;
+        i->setCheckState(0, at >= 0 ? Qt::Checked : Qt::Unchecked);
+        // The type chosen last counts as the last change: the next check over the limit
+        // replaces it, as it would have replaced it when it was chosen.
+        if (at >= 0 && at == types.size() - 1)
+            lastChanged = i;
     }
-    lastChanged = nullptr;
 }
 
 QList<AssetTypeTreeNode> MyAssetTypeDialog::checkedNodes() const

@@ -1,5 +1,7 @@
 #include "form/MyCategoryItemNode.h"
 
+#include "widgets/PlainText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -15,7 +17,7 @@ MyCategoryItemNode::MyCategoryItemNode(const QString& title, int typeId, int roo
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 0, 4, 0);
     layout->setSpacing(4);
-    label = new QLabel(title, this);
+    label = plainLabel(title, this);
     layout->addWidget(label);
     closeBtn = new QPushButton("×", this);
     closeBtn->setObjectName("category_item_close");

@@ -70,7 +70,9 @@ void MyEditformWidget::md5Arrived(int generation, const QString& md5)
     form.file_md5 = md5;
     md5Pending = false;
     if (md5.isEmpty()) {
-        // Unreadable now: nothing to ask the site; saving names the problem.
+        // Unreadable now: nothing to ask the site; saving names the problem, or takes the
+        // fingerprint again once the file can be read.
+        md5Unreadable = true;
         checkState = 1;
         analysis->setText("文件无法读取，请检查文件是否还在");
         return;

@@ -11,6 +11,7 @@
 #include "net/MyOptionItem.h"
 #include "widgets/MyBreadWidget.h"
 #include "widgets/MyMsgBox.h"
+#include "widgets/PlainText.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -190,7 +191,7 @@ void MyEditformWidget::doRender()
     chapterLayout->setSpacing(10);
     chapterBtn = iconButton("选择栏目", ":/images/add_word.png", "select_category_btn", chapterRow);
     chapterLayout->addWidget(chapterBtn);
-    chapterText = new QLabel(chapterRow);
+    chapterText = makePlain(new QLabel(chapterRow));
     chapterText->setObjectName("catname_path");
     chapterText->hide();
     chapterLayout->addWidget(chapterText);
@@ -203,7 +204,7 @@ void MyEditformWidget::doRender()
     auto* versionLayout = new QHBoxLayout(versionRow);
     versionLayout->setContentsMargins(0, 0, 0, 0);
     versionBox = fixedCombo(versionRow);
-    versionText = new QLabel(versionRow);
+    versionText = makePlain(new QLabel(versionRow));
     versionText->setObjectName("version_label");
     versionText->hide();
     versionLayout->addWidget(versionBox);
@@ -265,7 +266,8 @@ void MyEditformWidget::doRender()
     repeatBtn->hide();
     barLayout->addWidget(archiveBtn);
     barLayout->addWidget(repeatBtn);
-    analysis = new QLabel("正在分析上传文件 .", bar);
+    // It also tells the site's reasons for a failed check.
+    analysis = plainLabel("正在分析上传文件 .", bar);
     analysis->setObjectName("analysis_tip");
     barLayout->addWidget(analysis);
     barLayout->addStretch();
@@ -350,6 +352,7 @@ void MyEditformWidget::resetState()
     textExtracted = false;
     checkState = 0;
     checkFailed = false;
+    md5Unreadable = false;
     dots = 0;
     md5Pending = analysisPending = true;
     pendingWarning.clear();
@@ -471,7 +474,9 @@ void MyEditformWidget::autoFillStageSubject()
     }
     if (!stage)
         return;
-    int subject = 0;
+    // A title that names no subject keeps the one chosen (for the file before, in a batch); one
+    // of another stage is not in the new stage's list and leaves "请选择学科".
+    int subject = xdChid->subject();
     const QJsonArray subjects
         = MyDAO::instance()->resourceObject().value("chid").toObject().value(QString::number(stage)).toArray();
     for (const QJsonValue& v : subjects) {
@@ -602,6 +607,17 @@ bool MyEditformWidget::checkBeforeSave()
     // Deleted or locked since it was added: the author may put it back, or cancel.
     if (!QFileInfo(form.file_path).isReadable()) {
         MyMsgBox::alert(QString("文件%1已不存在或无法读取，请检查后再保存").arg(form.file_path), this);
+        return false;
+    }
+    if (md5Unreadable && !md5Pending) {
+        md5Unreadable = false;
+        md5Pending = true;
+        checkState = 0;
+        applyFileInfo(QFileInfo(form.file_path));
+        fingerprint(form.file_path);
+        analysis->show();
+        analysisTimer->start();
+        MyMsgBox::alert("稍后提交，正在解析文档内容...", this);
         return false;
     }
     if (checkFailed && checkState == 0 && !md5Pending) {

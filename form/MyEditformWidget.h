@@ -62,6 +62,8 @@ public:
     // The last fingerprint check got no answer from the site: the file stays, and saving
     // asks again.
     bool checkFailed = false;
+    // The file could not be read when it was fingerprinted.
+    bool md5Unreadable = false;
 
     QList<AssetTypeTreeNode> selectedTypes() const { return types; }
     MyAssetTypeDialog* typeDialog() const { return assetTypeDialog; }

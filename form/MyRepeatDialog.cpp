@@ -1,6 +1,7 @@
 #include "form/MyRepeatDialog.h"
 
 #include "intake/ElideLabel.h"
+#include "widgets/PlainText.h"
 
 #include <QHBoxLayout>
 #include <QJsonObject>
@@ -34,9 +35,9 @@ MyRepeatDialog::MyRepeatDialog(const QJsonArray& resources, QWidget* parent)
         QLabel* iconLabel = columnLabel(QString(), 44, nullptr);
         iconLabel->setPixmap(icon);
         row->addWidget(iconLabel);
-        auto* nameLabel = new QLabel(name);
+        QLabel* nameLabel = plainLabel(name);
         nameLabel->setObjectName("repeat_item_title");
-        nameLabel->setToolTip(name);
+        setPlainToolTip(nameLabel, name);
         row->addWidget(nameLabel, 1);
         row->addWidget(columnLabel(QString::fromLatin1(kRate), 100, nullptr));
     }

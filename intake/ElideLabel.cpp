@@ -1,5 +1,7 @@
 #include "intake/ElideLabel.h"
 
+#include "widgets/PlainText.h"
+
 #include <QFontMetrics>
 #include <QLabel>
 
@@ -9,7 +11,8 @@ void elideLabel(QWidget* parent, int width, const QString& objectName)
         return;
     const auto labels = parent->findChildren<QLabel*>(objectName);
     for (QLabel* label : labels) {
-        const QString full = label->toolTip();
+        // The full text is what the tool tip shows (an escaped tool tip is no text to cut).
+        const QString full = toolTipShownText(label->toolTip());
         const QFontMetrics metrics(label->font());
         QString text = full;
         if (metrics.horizontalAdvance(full) >= width)

@@ -15,6 +15,7 @@
 #include <QSqlRecord>
 #include <QThread>
 #include <QVariant>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -423,6 +424,35 @@ bool insertTypes(QSqlDatabase db, const AssetFormData& form, QString* error)
     return true;
 }
 
+// A transaction that is rolled back unless it was committed.
+class Transaction
+{
+public:
+    explicit Transaction(QSqlDatabase connection)
+        : db(std::move(connection))
+        , open(db.transaction())
+    {
+    }
+    ~Transaction()
+    {
+        if (open)
+            db.rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool begun() const { return open; }
+    bool commit()
+    {
+        open = !db.commit();
+        return !open;
+    }
+
+private:
+    QSqlDatabase db;
+    bool open;
+};
+
 // A failed statement goes to the log and to the user, under the heading of its step.
 StoreResult sqlFailure(const QString& title, const QString& text)
 {
@@ -435,6 +465,11 @@ StoreResult sqlFailure(const QString& title, const QString& text)
 StoreResult Database::insertAsset(AssetFormData& form)
 {
     QSqlDatabase db = mainConnection();
+    // The record and its types are written together or not at all: the form takes its id only
+    // once both are there (with an id, the next save would update a row that does not exist).
+    Transaction transaction(db);
+    if (!transaction.begun())
+        return sqlFailure("1 error: ", db.lastError().text());
     const qint64 now = Clock::nowSecs();
     QSqlQuery insert(db);
     insert.prepare(
@@ -463,18 +498,26 @@ StoreResult Database::insertAsset(AssetFormData& form)
         writeLog(insert.lastError().text() + "\r\n" + statementText(insert));
         return StoreResult::failure("2 error: ", "fffdfsdf");
     }
-    form.id = newId.toInt();
-    form.created_time = now;
+    AssetFormData written = form;
+    written.id = newId.toInt();
+    written.created_time = now;
 
     QString error;
-    if (!insertTypes(db, form, &error))
+    if (!insertTypes(db, written, &error))
         return sqlFailure("3 error: ", error);
+    if (!transaction.commit())
+        return sqlFailure("1 error: ", db.lastError().text());
+    form.id = written.id;
+    form.created_time = now;
     return StoreResult::success();
 }
 
 StoreResult Database::updateAsset(const AssetFormData& form)
 {
     QSqlDatabase db = mainConnection();
+    Transaction transaction(db);
+    if (!transaction.begun())
+        return sqlFailure("1 error: ", db.lastError().text());
     QSqlQuery update(db);
     update.prepare("UPDATE assets SET xueduanid=:xueduanid, chid=:chid, subject=:subject, updated_time=:updated_time, "
                    "flag=:flag, catid=:catid, catpath=:catpath, catname_path=:catname_path, stars=:stars, "
@@ -490,6 +533,14 @@ StoreResult Database::updateAsset(const AssetFormData& form)
         writeLog(QString("表单数据保存失败: %1").arg(statementText(update)));
         return failed;
     }
+    // No row of this account with this id (deleted meanwhile): nothing was saved, and types of
+    // a missing record are not written.
+    if (update.numRowsAffected() < 1) {
+        const StoreResult failed = sqlFailure(
+            "1 error: ", QString("资料记录%1已不存在，无法保存").arg(form.id) + "\r\n" + statementText(update));
+        writeLog(QString("表单数据保存失败: %1").arg(statementText(update)));
+        return failed;
+    }
     QSqlQuery clear(db);
     clear.prepare("DELETE FROM asset_types WHERE asset_id=:asset_id");
     clear.bindValue(":asset_id", form.id);
@@ -498,6 +549,8 @@ StoreResult Database::updateAsset(const AssetFormData& form)
     QString error;
     if (!insertTypes(db, form, &error))
         return sqlFailure("3 error: ", error);
+    if (!transaction.commit())
+        return sqlFailure("1 error: ", db.lastError().text());
     return StoreResult::success();
 }
 

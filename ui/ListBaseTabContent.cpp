@@ -1,11 +1,13 @@
 #include "ui/ListBaseTabContent.h"
 
+#include "app/RunLog.h"
 #include "form/XdChidItemWidgets.h"
 #include "intake/ElideLabel.h"
 #include "intake/FileTypes.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "ui/MyPaginationWidget.h"
+#include "widgets/PlainText.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrlQuery>
 #include <QVBoxLayout>
 #include <tuple>
@@ -222,8 +225,9 @@ void ListBaseTabContent::renderMeta(const QJsonObject& reply)
 void ListBaseTabContent::initTBody(const QJsonArray& rows)
 {
     tBody->clear();
-    for (const QJsonValue& value : rows) {
-        const QJsonObject row = value.toObject();
+    const int shown = shownRowCount(rows.size());
+    for (int i = 0; i < shown; ++i) {
+        const QJsonObject row = rows.at(i).toObject();
         QWidget* rowWidget = tableStrip("table_row");
         auto* h = new QHBoxLayout(rowWidget);
         auto* icon = new QLabel(rowWidget);
@@ -234,10 +238,10 @@ void ListBaseTabContent::initTBody(const QJsonArray& rows)
         icon->setPixmap(QPixmap(QStringLiteral(":/images/%1.png").arg(iconName)));
         icon->setProperty("icon", iconName);
         h->addWidget(icon);
-        auto* title = new QLabel(rowWidget);
+        QLabel* title = makePlain(new QLabel(rowWidget));
         title->setObjectName("item_title");
-        title->setTextFormat(Qt::PlainText);
-        title->setToolTip(stripHtml(row.value(QLatin1String("subject")).toString()));
+        // Entities decoded by the stripping may spell markup again: the tool tip shows it as text.
+        setPlainToolTip(title, stripHtml(row.value(QLatin1String("subject")).toString()));
         h->addWidget(title);
         h->addStretch();
         addColumns(h, rowWidget, title, row);
@@ -247,6 +251,14 @@ void ListBaseTabContent::initTBody(const QJsonArray& rows)
         tBody->setItemWidget(item, rowWidget);
     }
     elideTitles();
+}
+
+int ListBaseTabContent::shownRowCount(int rows)
+{
+    if (rows <= kMaxRows)
+        return rows;
+    writeLog(QStringLiteral("列表应答有%1行，只显示前%2行").arg(rows).arg(kMaxRows));
+    return kMaxRows;
 }
 
 void ListBaseTabContent::elideTitles()
@@ -263,12 +275,20 @@ void ListBaseTabContent::resizeEvent(QResizeEvent* event)
 
 void ListBaseTabContent::onFilterChanged()
 {
-    stage = filterWidgets->stage();
-    subject = filterWidgets->subject();
-    searchCenter.clear();
-    searchKind = 0;
-    pageNo = 1;
-    renderTBody();
+    // One choice moves the combos several times (a new stage first keeps the old subject, then
+    // refills the subjects): let them settle, then ask once with what they show.
+    if (filterQueued)
+        return;
+    filterQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        filterQueued = false;
+        stage = filterWidgets->stage();
+        subject = filterWidgets->subject();
+        searchCenter.clear();
+        searchKind = 0;
+        pageNo = 1;
+        renderTBody();
+    });
 }
 
 void ListBaseTabContent::onSearch()

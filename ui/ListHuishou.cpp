@@ -1,13 +1,13 @@
 #include "ui/ListHuishou.h"
 
 #include "ui/ListYishen.h"
+#include "widgets/PlainText.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalMapper>
-#include <QTextDocument>
 
 ListHuishou::ListHuishou(QWidget* parent)
     : ListBaseTabContent(parent)
@@ -38,9 +38,7 @@ void ListHuishou::addColumns(QHBoxLayout* rowLayout, QWidget* rowWidget, QLabel*
         const QFontMetrics metrics(reason->font());
         reason->setText(metrics.horizontalAdvance(remark) >= 100 ? metrics.elidedText(remark, Qt::ElideRight, 100)
                                                                  : remark);
-        // A tool tip that looks like markup would be rendered as such: show it escaped.
-        reason->setToolTip(Qt::mightBeRichText(remark) ? QStringLiteral("<p>%1</p>").arg(remark.toHtmlEscaped())
-                                                       : remark);
+        setPlainToolTip(reason, remark);
     }
     rowLayout->addWidget(reason);
     rowLayout->addWidget(

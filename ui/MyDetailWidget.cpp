@@ -1,6 +1,7 @@
 #include "ui/MyDetailWidget.h"
 
 #include "widgets/MyBreadWidget.h"
+#include "widgets/PlainText.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -18,10 +19,8 @@ MyDetailWidget::MyDetailWidget(const QJsonObject& detail, QWidget* parent)
     connect(breadBar, &MyBreadWidget::goback, this, &MyDetailWidget::s_back_2_list);
     layout->addWidget(breadBar);
 
-    title = new QLabel(this);
+    title = plainLabel(text("title"), this);
     title->setObjectName("asset_title");
-    title->setTextFormat(Qt::PlainText);
-    title->setText(text("title"));
     title->setFixedHeight(80);
     title->setContentsMargins(30, 0, 0, 0);
     layout->addWidget(title);
@@ -45,9 +44,7 @@ MyDetailWidget::MyDetailWidget(const QJsonObject& detail, QWidget* parent)
         { QStringLiteral("自评星级："), text("point") + QStringLiteral("星") },
     };
     for (const auto& row : rows) {
-        auto* value = new QLabel(formWidget);
-        value->setTextFormat(Qt::PlainText);
-        value->setText(row.second);
+        QLabel* value = plainLabel(row.second, formWidget);
         value->setStyleSheet("color: #666");
         formLayout->addRow(new QLabel(row.first, formWidget), value);
     }

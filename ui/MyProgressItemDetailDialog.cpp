@@ -1,6 +1,7 @@
 #include "ui/MyProgressItemDetailDialog.h"
 
 #include "net/MyDAO.h"
+#include "widgets/PlainText.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -78,7 +79,7 @@ MyProgressItemDetailDialog::MyProgressItemDetailDialog(const AssetFormData& form
     for (const auto& row : values) {
         auto* label = new QLabel(row.first, body);
         label->setStyleSheet("color: #666");
-        auto* value = new QLabel(row.second, body);
+        QLabel* value = plainLabel(row.second, body);
         value->setWordWrap(true);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         rows->addRow(label, value);

@@ -4,6 +4,7 @@
 #include "net/MyDAO.h"
 #include "ui/MyProgressItemDetailDialog.h"
 #include "widgets/MyMsgBox.h"
+#include "widgets/PlainText.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>
@@ -99,11 +100,11 @@ void MyProgressItemWidget::ensureBuilt()
     titleLayout->setContentsMargins(0, 0, 0, 0);
     titleLayout->setSpacing(4);
     titleLayout->addStretch();
-    titleLabel = new QLabel(titleBlock);
+    titleLabel = makePlain(new QLabel(titleBlock));
     titleLabel->setObjectName("asset_title");
     // Long titles are elided instead of widening the row.
     titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    stageLabel = new QLabel(titleBlock);
+    stageLabel = makePlain(new QLabel(titleBlock));
     stageLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     titleLayout->addWidget(titleLabel);
     titleLayout->addWidget(stageLabel);
@@ -126,7 +127,7 @@ void MyProgressItemWidget::ensureBuilt()
     textRow->setSpacing(10);
     sizeLabel = new QLabel(sizeText(quint64(qMax<qint64>(0, formData.file_size))), progressBlock);
     sizeLabel->setObjectName("progress_file_size");
-    rateLabel = new QLabel(progressBlock);
+    rateLabel = makePlain(new QLabel(progressBlock));
     rateLabel->setObjectName("progress_rate");
     textRow->addWidget(sizeLabel);
     textRow->addWidget(rateLabel);
@@ -310,7 +311,7 @@ void MyProgressItemWidget::setLook(Look look, const QString& rateLabelText)
 
 void MyProgressItemWidget::showTexts()
 {
-    titleLabel->setToolTip(formData.subject);
+    setPlainToolTip(titleLabel, formData.subject);
     stageLabel->setText(QString("%1，%2").arg(MyProgressItemDetailDialog::stageName(formData.xueduanid),
                                               MyProgressItemDetailDialog::subjectName(formData.chid)));
     elideTitle();

@@ -7,6 +7,7 @@
 #include "ui/ListBaseTabContent.h"
 #include "ui/MyCalendarWidget.h"
 #include "ui/MyPaginationWidget.h"
+#include "widgets/PlainText.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -14,22 +15,16 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QTabBar>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+#include <cmath>
 #include <tuple>
 
 namespace {
 
 const char kDateFormat[] = "yyyy-MM-dd";
-
-QLabel* plainLabel(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    return label;
-}
 
 } // namespace
 
@@ -96,9 +91,10 @@ MyTichengBody::MyTichengBody(int kind, QWidget* parent)
         endTime = d.toString(kDateFormat);
         renderTableBody();
     });
-    // A click on the tab already chosen applies its span again (after the dates were edited).
-    connect(dateSpan, &QTabBar::tabBarClicked, this, &MyTichengBody::onSpanChosen);
+    // A span is chosen by a change of tab, or by a left click on the tab already chosen (see
+    // eventFilter); right clicks and clicks beside the tabs choose nothing.
     connect(dateSpan, &QTabBar::currentChanged, this, &MyTichengBody::onSpanChosen);
+    dateSpan->installEventFilter(this);
     connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index) {
         gainsTypeValue = combo->itemData(index).toString();
         renderTableBody();
@@ -177,19 +173,31 @@ void MyTichengBody::renderTableBody()
 QString MyTichengBody::pageTotalText(const QJsonArray& records, int kind)
 {
     float sum = 0;
-    for (const QJsonValue& value : records)
-        sum += value.toObject().value(QLatin1String("gainpoint")).toString().toFloat();
+    for (const QJsonValue& value : records) {
+        // "nan", "inf" and numbers beyond a float are no points.
+        const float points = value.toObject().value(QLatin1String("gainpoint")).toString().toFloat();
+        if (std::isfinite(points))
+            sum += points;
+    }
     return QStringLiteral("本页统计：%1%2")
         .arg(QString::number(double(sum), 'g', 6), kind == 1 ? QStringLiteral("精品点") : QStringLiteral("普通点"));
 }
 
-void MyTichengBody::renderRows(const QJsonArray& records)
+void MyTichengBody::renderRows(const QJsonArray& reply)
 {
     tBody->clear();
-    pageCount->setVisible(!records.isEmpty());
-    if (records.isEmpty())
+    pageCount->setVisible(!reply.isEmpty());
+    if (reply.isEmpty())
         return;
-    for (const QJsonValue& value : records) {
+    // The rows shown, and summed, are those of a page at most.
+    QJsonArray records = reply;
+    const int shown = ListBaseTabContent::shownRowCount(reply.size());
+    if (shown < reply.size()) {
+        records = QJsonArray();
+        for (int i = 0; i < shown; ++i)
+            records.append(reply.at(i));
+    }
+    for (const QJsonValue& value : qAsConst(records)) {
         const QJsonObject record = value.toObject();
         auto text = [&record](const char* key) { return record.value(QLatin1String(key)).toString(); };
         QWidget* row = ListBaseTabContent::tableStrip("table_row");
@@ -213,8 +221,22 @@ void MyTichengBody::renderRows(const QJsonArray& records)
     pageCount->setText(pageTotalText(records, kindValue));
 }
 
+bool MyTichengBody::eventFilter(QObject* watched, QEvent* event)
+{
+    // The tab already chosen applies its span again (after the dates were edited).
+    if (watched == dateSpan && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const int index = dateSpan->tabAt(press->pos());
+        if (press->button() == Qt::LeftButton && index >= 0 && index == dateSpan->currentIndex())
+            onSpanChosen(index);
+    }
+    return BaseWidget::eventFilter(watched, event);
+}
+
 void MyTichengBody::onSpanChosen(int index)
 {
+    if (index < 0)
+        return;
     const QDate today = Clock::now().date();
     QDate start = today.addDays(-1);
     if (index == 1)

@@ -46,6 +46,9 @@ public:
     QListWidget* rowList() const { return tBody; }
     MyPaginationWidget* pagination() const { return pager; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* initTable();
     void onSpanChosen(int index);

@@ -167,6 +167,8 @@ void TestDuplicateCheck::textCheckAnswers_data()
                                << "亲，没有内容重复资源！" << 0;
     QTest::newRow("code not 0") << body({ { "errcode", 0 }, { "code", 1 }, { "data", hits(2).value("data") } })
                                 << "亲，没有内容重复资源！" << 0;
+    QTest::newRow("no code") << body({ { "errcode", 0 }, { "data", hits(2).value("data") } })
+                             << "亲，没有内容重复资源！" << 0;
     QTest::newRow("request failed") << QJsonObject { { "path", CHECK_PATH }, { "status", 500 } }
                                     << "500,Internal Server Error" << 0;
     QTest::newRow("three similar") << body(hits(3)) << "" << 3;

@@ -60,6 +60,8 @@ private slots:
     void archives();
     void cancelDeletesOnlyTmpFiles_data();
     void cancelDeletesOnlyTmpFiles();
+    void titleNamingOnlyAStageKeepsTheRest();
+    void fingerprintTakenAgainOnceReadable();
 
 private:
     QString file(const QString& name, qint64 size, const QByteArray& seed)
@@ -319,6 +321,45 @@ void TestEditform::cancelDeletesOnlyTmpFiles()
     form.cancel();
     QCOMPARE(nextSpy.count(), 1);
     QCOMPARE(QFileInfo::exists(path), !deleted);
+    QFile::remove(path);
+}
+
+void TestEditform::titleNamingOnlyAStageKeepsTheRest()
+{
+    // What the file before in the batch had; the next title names the same stage, no subject.
+    const AssetFormData first = completeRecord(file("记录.pdf", 2048, "record"));
+    AssetFormData stored = first;
+    MyEditformWidget form;
+    QVERIFY(form.loadForm(stored));
+    QVERIFY(form.loadFile(file("初中期末测评卷.pdf", 2048, "next of the batch"), 0));
+    QCOMPARE(form.stageSubject()->stage(), first.xueduanid);
+    QCOMPARE(form.stageSubject()->subject(), first.chid);
+    QCOMPARE(form.formData().chid, first.chid);
+    QCOMPARE(form.formData().catid, first.catid);
+    QCOMPARE(form.formData().catname_path, first.catname_path);
+    QCOMPARE(form.formData().versionid, first.versionid);
+    QCOMPARE(form.chapterLabel()->text(), first.catname_path);
+}
+
+void TestEditform::fingerprintTakenAgainOnceReadable()
+{
+    // A folder where the file will be: it cannot be read as a file, so it gets no fingerprint.
+    const QString path = kit.dir.filePath("稍后就绪.png");
+    QVERIFY(QDir().mkpath(path));
+    QVERIFY2(QFileInfo(path).size() >= 1024, "a folder here takes at least 1 KiB");
+    MyEditformWidget form;
+    QVERIFY(form.loadFile(path, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.md5Pending && !form.analysisPending && form.checkState == 1, 20000);
+    QVERIFY(form.formData().file_md5.isEmpty());
+
+    // The file is there now: saving takes the fingerprint again, then checks it with the site.
+    QVERIFY(QDir(path).removeRecursively());
+    const QString md5 = writeFile(path, 2048, "readable now");
+    QVERIFY(!form.checkBeforeSave());
+    QCOMPARE(shownTexts(), QStringList { "稍后提交，正在解析文档内容..." });
+    QTRY_VERIFY_WITH_TIMEOUT(!form.md5Pending && form.checkState == 1, 20000);
+    QCOMPARE(form.formData().file_md5, md5);
+    QCOMPARE(form.formData().file_size, 2048);
     QFile::remove(path);
 }
 

@@ -93,6 +93,8 @@ void TestPickers::typeLimits_data()
     QTest::newRow("limit 5: the sixth unchecks the one before")
         << 5 << QStringList { "301", "302", "303", "304", "305", "701" } << QStringList()
         << QStringList { "301", "302", "303", "304", "701" } << QString();
+    QTest::newRow("limit 1 reopened with one chip: the chip's type is the one replaced")
+        << 1 << QStringList { "402" } << QStringList { "701" } << QStringList { "402" } << QString();
     QTest::newRow("nothing checked") << 1 << QStringList() << QStringList() << QStringList()
                                      << QString("请勾选资料类型");
     QTest::newRow("carried types over limit 1")

@@ -361,14 +361,39 @@ private slots:
         AssetFormData form = sampleForm();
         if (existing)
             QVERIFY(dao->saveAssetForm(form, false));
+        const int id = form.id;
         refuse(when, table);
         QSignalSpy started(dao, &MyDAO::s_start_upload);
+        form.subject = "没存下的标题";
         QVERIFY(!dao->saveAssetForm(form, true));
         QCOMPARE(started.count(), 0);
+        // All or nothing: a new record keeps id 0 (the next save inserts again), a stored one
+        // keeps its row and its types.
+        QCOMPARE(form.id, id);
+        QCOMPARE(countOf("assets"), existing ? 1 : 0);
+        QCOMPARE(countOf("asset_types"), existing ? 2 : 0);
+        if (existing)
+            QCOMPARE(scalar("SELECT subject FROM assets").toString(), sampleForm().subject);
         QCOMPARE(notifier.boxes.size(), 1);
         QCOMPARE(notifier.boxes[0].title, title);
         QVERIFY2(notifier.boxes[0].text.startsWith("refused by test"), qPrintable(notifier.boxes[0].text));
         QVERIFY2(notifier.boxes[0].text.contains(tail), qPrintable(notifier.boxes[0].text));
+    }
+
+    void updateOfAMissingRecordFails()
+    {
+        // The record is gone, or is another account's: nothing is written, not even types.
+        AssetFormData form = sampleForm();
+        form.id = insertRow("assets", { { "uid", 8 }, { "subject", "别人的" }, { "file_md5", form.file_md5 } });
+        QSignalSpy started(dao, &MyDAO::s_start_upload);
+        QSignalSpy updated(dao, &MyDAO::frm_update_progress_item);
+        QVERIFY(!dao->saveAssetForm(form, true));
+        QCOMPARE(started.count(), 0);
+        QCOMPARE(updated.count(), 0);
+        QCOMPARE(countOf("asset_types"), 0);
+        QCOMPARE(scalar("SELECT subject FROM assets").toString(), QString("别人的"));
+        QCOMPARE(notifier.boxes.size(), 1);
+        QCOMPARE(notifier.boxes[0].title, QString("1 error: "));
     }
 
     void loadAssetReadsRowAndTypes()

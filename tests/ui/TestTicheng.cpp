@@ -4,6 +4,7 @@
 #include "app/Clock.h"
 #include "intake/FileTypes.h"
 #include "net/Endpoints.h"
+#include "ui/ListBaseTabContent.h"
 #include "ui/MyPaginationWidget.h"
 #include "ui/MyTichengBody.h"
 #include "ui/MyTichengWidget.h"
@@ -115,6 +116,8 @@ private slots:
         QTest::newRow("a JSON number reads as nothing") << points({ 4, "1" }) << 0 << "本页统计：1普通点";
         QTest::newRow("32-bit sum") << points({ "16777216", "1", "-16777216" }) << 0 << "本页统计：0普通点";
         QTest::newRow("six digits") << points({ "1234.5678" }) << 0 << "本页统计：1234.57普通点";
+        QTest::newRow("nan, infinities and beyond a float count as 0")
+            << points({ "nan", "inf", "-inf", "1e39", "2.5" }) << 0 << "本页统计：2.5普通点";
     }
     void pageTotal()
     {
@@ -127,21 +130,26 @@ private slots:
     void dateSpans_data()
     {
         QTest::addColumn<QDate>("today");
-        QTest::addColumn<QList<int>>("tabs");
+        // Presses on the tab bar: "L"/"R" (left or right button) and the tab index, "-" beside them.
+        QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<QString>("start");
         QTest::addColumn<int>("requests");
         QTest::newRow("yesterday at start: nothing sent")
-            << QDate(2026, 3, 31) << QList<int> { 0 } << "2026-03-30" << 0;
+            << QDate(2026, 3, 31) << QStringList { "L0" } << "2026-03-30" << 0;
         QTest::newRow("30 days on 31 March: one month back")
-            << QDate(2026, 3, 31) << QList<int> { 2 } << "2026-02-28" << 1;
-        QTest::newRow("leap year") << QDate(2024, 3, 31) << QList<int> { 2 } << "2024-02-29" << 1;
-        QTest::newRow("7 days") << QDate(2026, 3, 31) << QList<int> { 1 } << "2026-03-24" << 1;
-        QTest::newRow("7 days and back") << QDate(2026, 3, 31) << QList<int> { 1, 0 } << "2026-03-30" << 2;
+            << QDate(2026, 3, 31) << QStringList { "L2" } << "2026-02-28" << 1;
+        QTest::newRow("leap year") << QDate(2024, 3, 31) << QStringList { "L2" } << "2024-02-29" << 1;
+        QTest::newRow("7 days") << QDate(2026, 3, 31) << QStringList { "L1" } << "2026-03-24" << 1;
+        QTest::newRow("7 days and back") << QDate(2026, 3, 31) << QStringList { "L1", "L0" } << "2026-03-30" << 2;
+        QTest::newRow("right click chooses nothing")
+            << QDate(2026, 3, 31) << QStringList { "R1", "R2" } << "2026-03-30" << 0;
+        QTest::newRow("click beside the tabs chooses nothing")
+            << QDate(2026, 3, 31) << QStringList { "L1", "L-" } << "2026-03-24" << 1;
     }
     void dateSpans()
     {
         QFETCH(QDate, today);
-        QFETCH(QList<int>, tabs);
+        QFETCH(QStringList, clicks);
         QFETCH(QString, start);
         QFETCH(int, requests);
         Clock::setNowForTesting(QDateTime(today, QTime(10, 0)));
@@ -149,8 +157,13 @@ private slots:
         body.show();
         QVERIFY(kit.waitReplies(&body, 2));
         QTRY_COMPARE(kit.requestCount(kInfo), 1);
-        for (int tab : tabs)
-            QTest::mouseClick(body.spanTabs(), Qt::LeftButton, {}, body.spanTabs()->tabRect(tab).center());
+        QTabBar* bar = body.spanTabs();
+        for (const QString& click : clicks) {
+            const QRect last = bar->tabRect(bar->count() - 1);
+            const QPoint at = click.endsWith('-') ? QPoint(last.right() + 5, last.center().y())
+                                                  : bar->tabRect(click.midRef(1).toInt()).center();
+            QTest::mouseClick(bar, click.startsWith('L') ? Qt::LeftButton : Qt::RightButton, {}, at);
+        }
         // A request of our own marks the end: whatever the clicks sent arrived before it.
         body.renderTableBody();
         QVERIFY(kit.waitReplies(&body, 3 + requests));
@@ -196,6 +209,14 @@ private slots:
         QCOMPARE(body.emptyLabel()->text(), QString("呀，暂时没有数据。"));
         QVERIFY(body.countLabel()->isHidden());
         QVERIFY(body.pagination()->isHidden());
+
+        // Far more records than a page: the first ones are built, and summed.
+        QJsonArray many;
+        for (int i = 0; i < ListBaseTabContent::kMaxRows * 4; ++i)
+            many.append(QJsonObject { { "title", "t" }, { "gainpoint", "1" } });
+        body.renderRows(many);
+        QCOMPARE(body.rowList()->count(), ListBaseTabContent::kMaxRows);
+        QCOMPARE(body.countLabel()->text(), QString("本页统计：%1普通点").arg(ListBaseTabContent::kMaxRows));
     }
 
 private:

@@ -4,6 +4,7 @@
 #include "form/XdChidItemWidgets.h"
 #include "intake/FileTypes.h"
 #include "net/Endpoints.h"
+#include "net/MyOptionItem.h"
 #include "ui/ListBaseTabContent.h"
 #include "ui/ListYishen.h"
 #include "ui/MyDetailWidget.h"
@@ -17,6 +18,8 @@
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QTabBar>
@@ -198,6 +201,34 @@ private slots:
         QCOMPARE(q.at(5).second, QString("1"));
         for (const QString& title : tooltips(tab))
             QVERIFY2(title.contains("数学"), qPrintable(title));
+
+        // One choice sends one request, with what the filter shows once the choice is made
+        // (a new stage starts with "请选择学科", not with the subject of the stage before).
+        QNetworkAccessManager* nam = MyDAO::instance()->networkManager();
+        QStringList asked;
+        connect(nam, &QNetworkAccessManager::finished, this, [&asked](QNetworkReply* r) {
+            if (r->url().path() == "/toolupload/asset")
+                asked << QUrlQuery(r->url()).queryItemValue("stage") + ","
+                        + QUrlQuery(r->url()).queryItemValue("subject_id");
+        });
+        const auto settled = [&](int n) {
+            for (QNetworkReply* r : nam->findChildren<QNetworkReply*>()) {
+                if (r->url().path() == "/toolupload/asset" && !r->isFinished())
+                    return false;
+            }
+            return asked.size() >= n;
+        };
+        QComboBox* subjects = tab->filter()->subjectCombo();
+        const int subject = optionValueAt(subjects, 1);
+        subjects->setCurrentIndex(1);
+        emit subjects->activated(1);
+        QTRY_VERIFY(settled(1));
+        QComboBox* stages = tab->filter()->stageCombo();
+        stages->setCurrentIndex(3);
+        emit stages->activated(3);
+        QTRY_VERIFY(settled(2));
+        disconnect(nam, nullptr, this, nullptr);
+        QCOMPARE(asked, QStringList({ QString("2,%1").arg(subject), "3,0" }));
     }
 
     void detailRoundTrip()
@@ -380,6 +411,18 @@ private slots:
         QVERIFY(tab->emptyLabel()->isVisible());
         QVERIFY(tab->pagination()->isHidden());
         QVERIFY(tab->totalLabel()->isHidden());
+
+        // Far more rows than a page of the site: only the first ones are built.
+        QJsonArray many;
+        for (int i = 0; i < ListBaseTabContent::kMaxRows * 4; ++i)
+            many.append(QJsonObject { { "subject", QString::number(i) } });
+        QVERIFY(kit.site.fault(
+            QJsonObject { { "path", "/toolupload/asset" },
+                          { "body", QString::fromUtf8(QJsonDocument(listBody(many, meta)).toJson()) } }));
+        tab->searchButton()->click();
+        QVERIFY(kit.waitReplies(tab, 4));
+        QCOMPARE(tab->rowList()->count(), ListBaseTabContent::kMaxRows);
+        QCOMPARE(tooltips(tab).last(), QString::number(ListBaseTabContent::kMaxRows - 1));
     }
 
 private:
