@@ -2,11 +2,11 @@
 
 #include "intake/ElideLabel.h"
 #include "intake/FileTypes.h"
+#include "widgets/PlainText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 MyArchiveListDialog::MyArchiveListDialog(const QList<ArchiveEntry>& entries, QWidget* parent)
@@ -31,22 +31,14 @@ MyArchiveListDialog::MyArchiveListDialog(const QList<ArchiveEntry>& entries, QWi
         QHBoxLayout* row = addTableRow(list);
         const QString name = QString(e.name).replace('\\', '/');
         // Names come from the archive: shown as they are, never as markup or links.
-        auto* nameLabel = new QLabel(name);
-        nameLabel->setTextFormat(Qt::PlainText);
+        QLabel* nameLabel = plainLabel(name);
         nameLabel->setObjectName("arch_item_title");
-        nameLabel->setToolTip(name);
+        setPlainToolTip(nameLabel, name);
         row->addWidget(nameLabel, 1);
         row->addWidget(columnLabel(e.isDir() ? QString::fromUtf8("目录") : QString::fromUtf8("文件"), 50, nullptr));
         row->addWidget(columnLabel(sizeText(static_cast<quint64>(qMax<qint64>(e.size, 0))), 100, nullptr));
     }
     elideLabel(list, kNameWidth, "arch_item_title");
-    // The full name went into the tool tip for eliding; a tip that looks like markup is drawn as
-    // markup, so such a name is escaped now that the label has its text.
-    for (QLabel* label : list->findChildren<QLabel*>("arch_item_title")) {
-        if (Qt::mightBeRichText(label->toolTip()))
-            label->setToolTip(
-                QStringLiteral("<p style='white-space:pre'>%1</p>").arg(label->toolTip().toHtmlEscaped()));
-    }
     bodyLayout->addWidget(list);
 
     if (entries.size() > kMaxRows) {
