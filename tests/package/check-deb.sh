@@ -60,8 +60,10 @@ version=$(sed -n 's/.*PROGRAM_VERSION\[\] = "\([0-9.]*\)".*/\1/p' "$root/net/End
 [ "$(field Version)" = "$version" ] || bad "Version '$(field Version)' is not the program's '$version'"
 [ "$(field Section)" = education ] || bad "Section: $(field Section)"
 [ -n "$(field Maintainer)" ] || bad "no Maintainer"
-field Description | grep -q '教学资料' || bad "no Chinese description"
-field Description | grep -q 'teaching material' || bad "no English description"
+# (read whole first: grep -q leaving early would fail the pipe under pipefail)
+description=$(field Description)
+grep -q '教学资料' <<<"$description" || bad "no Chinese description"
+grep -q 'teaching material' <<<"$description" || bad "no English description"
 depends=$(field Depends)
 echo "Depends: $depends"
 for dep in 7zip fonts-noto-cjk libqt5sql5-sqlite qttranslations5-l10n libqt5widgets5 libqt5network5 libarchive13 libc6; do
@@ -76,8 +78,8 @@ for dir in "$root" "$VANTREL_PACKAGE_BUILD"; do
     [ -z "$hits" ] || bad "build path $dir inside: $hits"
 done
 for size in 16 48 256; do
-    file "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/vantrel.png" | grep -q "PNG image data, $size x $size" \
-        || bad "icon ${size}x${size} is not a PNG of that size"
+    kind=$(file "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/vantrel.png")
+    grep -q "PNG image data, $size x $size" <<<"$kind" || bad "icon ${size}x${size} is not a PNG of that size: $kind"
 done
 desktop-file-validate "$work/root/usr/share/applications/cn.zenweb.vantrel.desktop" || bad "desktop-file-validate"
 appstreamcli validate --no-net --pedantic "$work/root/usr/share/metainfo/cn.zenweb.vantrel.metainfo.xml" \
