@@ -8,7 +8,7 @@ root=$1
 export VANTREL_PACKAGE_BUILD=${VANTREL_PACKAGE_BUILD:-$root/build-package}
 export VANTREL_NO_INSTALL_DEPS=1
 
-for tool in dpkg-deb dpkg-shlibdeps dpkg-buildflags lintian desktop-file-validate appstreamcli rsvg-convert cpack; do
+for tool in dpkg-deb dpkg-shlibdeps dpkg-buildflags lintian desktop-file-validate appstreamcli rsvg-convert identify cpack; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool not installed (scripts/packages.txt)"; exit 77; }
 done
 
@@ -78,8 +78,8 @@ for dir in "$root" "$VANTREL_PACKAGE_BUILD"; do
     [ -z "$hits" ] || bad "build path $dir inside: $hits"
 done
 for size in 16 48 256; do
-    kind=$(file "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/vantrel.png")
-    grep -q "PNG image data, $size x $size" <<<"$kind" || bad "icon ${size}x${size} is not a PNG of that size: $kind"
+    kind=$(identify -format '%m %wx%h' "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/vantrel.png" 2>&1)
+    [ "$kind" = "PNG ${size}x${size}" ] || bad "icon ${size}x${size} is not a PNG of that size: $kind"
 done
 desktop-file-validate "$work/root/usr/share/applications/cn.zenweb.vantrel.desktop" || bad "desktop-file-validate"
 appstreamcli validate --no-net --pedantic "$work/root/usr/share/metainfo/cn.zenweb.vantrel.metainfo.xml" \
