@@ -169,6 +169,14 @@ int MyVersionDialog::checkOnStart()
 
 void MyVersionDialog::launchUpdater()
 {
+    if (!appDirWritable()) {
+        // Installed by the system's package manager: velwick could not replace the program,
+        // and the package manager would not know of it if it did.
+        warn(QStringLiteral("检测到新版本：%1\n本程序由系统的软件包管理器安装，不能在此自动更新。\n"
+                            "请用系统的软件包管理器更新，或到网站下载最新的安装包。")
+                 .arg(latestVersion));
+        return;
+    }
     const QString path = updaterPath();
     if (!QFileInfo::exists(path)) {
         warn(QStringLiteral("更新失败，velwick.exe文件丢失"));
