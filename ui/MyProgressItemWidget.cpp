@@ -305,14 +305,15 @@ void MyProgressItemWidget::setLook(Look look, const QString& rateLabelText)
     currentLook = look;
     rate = rateLabelText;
     // A style sheet costs a style object per widget: rows get theirs when they are built.
-    if (built) {
-        if (restyle)
-            setStyleSheet(lookStyle(look));
-        startBtn->setIcon(
-            QIcon(look == Look::Idle || look == Look::Failed ? ":/images/start.png" : ":/images/pause.png"));
-        rateLabel->setText(rate);
-        showReading();
+    if (!built) {
+        emit s_changed();
+        return;
     }
+    if (restyle)
+        setStyleSheet(lookStyle(look));
+    startBtn->setIcon(QIcon(look == Look::Idle || look == Look::Failed ? ":/images/start.png" : ":/images/pause.png"));
+    rateLabel->setText(rate);
+    showReading();
     emit s_changed();
 }
 
