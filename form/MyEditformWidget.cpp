@@ -650,7 +650,7 @@ void MyEditformWidget::focusInvalidField(const QString& message)
     } else if (message == "资料栏目未设置")
         field = chapterBtn;
     else if (message == "资料版本未设置")
-        field = versionBox->isVisible() ? static_cast<QWidget*>(versionBox) : chapterBtn;
+        field = versionBox->isHidden() ? static_cast<QWidget*>(chapterBtn) : versionBox;
     else if (message == "适用地区未设置")
         field = district->findChild<QComboBox*>();
     if (field)
