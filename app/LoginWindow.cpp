@@ -3,7 +3,9 @@
 #include "net/Endpoints.h"
 #include "net/LoginFormData.h"
 #include "net/MyDAO.h"
+#include "widgets/OpenLink.h"
 #include "widgets/PlainText.h"
+#include "widgets/SharpPixmap.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -139,7 +141,7 @@ void LoginWindow::buildUi()
     avatar->setObjectName("login_avatar");
     avatar->setFixedSize(64, 64);
     avatar->setScaledContents(true);
-    avatar->setPixmap(QPixmap(":/images/avatar_1.png"));
+    avatar->setPixmap(sharpPixmap(":/images/avatar_1.png"));
     form->addWidget(avatar, 0, Qt::AlignHCenter);
     form->addSpacing(6);
 
@@ -163,7 +165,7 @@ void LoginWindow::buildUi()
     rememberCheck = new QCheckBox("记住密码", formPage);
     autoLoginCheck = new QCheckBox("自动登录 ", formPage);
     auto* registerLink = new QLabel(greyLink(registerUrl(), "注册账号"), formPage);
-    registerLink->setOpenExternalLinks(true);
+    connect(registerLink, &QLabel::linkActivated, this, [this](const QString& url) { openLink(QUrl(url), this); });
     options->addWidget(rememberCheck);
     options->addWidget(autoLoginCheck);
     options->addStretch();
@@ -179,7 +181,7 @@ void LoginWindow::buildUi()
     submitBtn->setCursor(Qt::PointingHandCursor);
     submitBtn->setDefault(true);
     auto* forgetLink = new QLabel(greyLink(passwordFindUrl(), "忘记密码"), formPage);
-    forgetLink->setOpenExternalLinks(true);
+    connect(forgetLink, &QLabel::linkActivated, this, [this](const QString& url) { openLink(QUrl(url), this); });
     submitRow->addWidget(submitBtn, 1);
     submitRow->addWidget(forgetLink);
     form->addLayout(submitRow);
@@ -193,14 +195,15 @@ void LoginWindow::buildUi()
     notice->setContentsMargins(0, 20, 0, 24);
     notice->setSpacing(10);
     auto* icon = new QLabel(noticePage);
-    icon->setPixmap(QPixmap(":/images/warnning.png"));
+    icon->setPixmap(sharpPixmap(":/images/warnning.png"));
     notice->addWidget(icon, 0, Qt::AlignHCenter);
     noticeBrowser = new QTextBrowser(noticePage);
     noticeBrowser->setReadOnly(true);
     noticeBrowser->setFixedWidth(350);
     noticeBrowser->setFrameShape(QFrame::NoFrame);
     noticeBrowser->setStyleSheet("border: none;");
-    noticeBrowser->setOpenExternalLinks(true);
+    noticeBrowser->setOpenLinks(false);
+    connect(noticeBrowser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { openLink(url, this); });
     notice->addWidget(noticeBrowser, 1, Qt::AlignHCenter);
     cancelBtn = new QPushButton("取消", noticePage);
     cancelBtn->setObjectName("login_cancel_btn");

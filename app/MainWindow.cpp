@@ -5,8 +5,11 @@
 #include "app/MySysinfoWidget.h"
 #include "app/MyTopbarWidget.h"
 #include "app/TrayIcon.h"
+#include "app/TrayNotices.h"
 #include "net/MyDAO.h"
 #include "ui/MyAssetUpload.h"
+#include "ui/MyBatchHeader.h"
+#include "ui/MyProgressListWidget.h"
 #include "ui/MyTichengWidget.h"
 #include "ui/MyUplistWidget.h"
 #include "update/MyVersionDialog.h"
@@ -63,6 +66,16 @@ MainWindow::MainWindow(QWidget* parent)
     connect(topbar, &MyTopbarWidget::s_close, this, &MainWindow::onCloseButton);
     connect(sidebar, &MySidebarWidget::s_toggle_current_menu, this, &MainWindow::toggleMenu);
     connect(topbar, &MyTopbarWidget::s_about, this, &MainWindow::showVersionDialog);
+    // What ends while the window is away is told in the tray.
+    MyBatchHeader* batch = assetUpload->progressList()->batchHeader();
+    connect(batch, &MyBatchHeader::s_batchFinished, this, [this](int ok, int failed) {
+        if (notices)
+            notices->batchFinished(ok, failed);
+    });
+    connect(batch, &MyBatchHeader::s_rowFailed, this, [this](const QString& title, const QString& reason) {
+        if (notices)
+            notices->rowFailed(title, reason);
+    });
 
     // The workers exist from the moment the main window opens.
     MyUploadManager::instance();
@@ -70,6 +83,7 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    delete notices;
     delete tray;
 }
 
@@ -85,6 +99,12 @@ void MainWindow::createTray()
     });
     connect(tray, &TrayIcon::s_logout, this, &MainWindow::logout);
     tray->show();
+    notices = new TrayNotices(
+        [this](const QString& title, const QString& text) {
+            if (tray)
+                tray->showMessage(title, text, QIcon(":/images/logo.png"));
+        },
+        [this]() { return !isVisible() || isMinimized(); });
 }
 
 int MainWindow::outerMargin() const
@@ -242,9 +262,11 @@ void MainWindow::showVersionDialog()
 
 void MainWindow::onCloseButton()
 {
-    if (tray)
+    if (tray) {
         hide(); // keeps running in the tray
-    else
+        if (notices)
+            notices->closedToTray();
+    } else
         showMinimized();
 }
 

@@ -14,6 +14,7 @@ class QHBoxLayout;
 class QTimer;
 class QVBoxLayout;
 class TrayIcon;
+class TrayNotices;
 
 // The window the author works in after login: top bar, side menu and the selected page.
 // It also carries out logout, switch of account and the end of an expired session.
@@ -67,6 +68,7 @@ private:
     QHBoxLayout* rowLayout = nullptr;
     QByteArray savedGeometry;
     TrayIcon* tray = nullptr;
+    TrayNotices* notices = nullptr;
     bool handlingExpiry = false;
     QPointer<QTimer> switchTimer;
     QPointer<MyVersionDialog> versionDialog;

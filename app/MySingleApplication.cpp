@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLocale>
 #include <QTranslator>
 #include <QWidget>
 
@@ -66,6 +67,9 @@ void MySingleApplication::loadIdentityAndLook()
     installTranslator(translator);
 
     setQuitOnLastWindowClosed(true);
+    // The windows are Chinese throughout: so are the toolkit's month and day names, whatever
+    // the system's own language.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
     setOrganizationDomain(QStringLiteral("zenweb.cn"));
     setOrganizationName(QStringLiteral("zenweb"));

@@ -1,8 +1,8 @@
 #include "app/MySysinfoWidget.h"
 
 #include "net/Endpoints.h"
+#include "widgets/OpenLink.h"
 
-#include <QDesktopServices>
 #include <QLabel>
 #include <QTimer>
 #include <QUrl>
@@ -35,7 +35,7 @@ void MySysinfoWidget::redirectTo()
     if (count <= 0) {
         count = 3;
         timer->stop();
-        QDesktopServices::openUrl(QUrl(URL_UCP_PM));
+        openLink(QUrl(URL_UCP_PM), this);
     }
 }
 

@@ -3,9 +3,10 @@
 #include "app/SignedInBrowser.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
+#include "widgets/OpenLink.h"
+#include "widgets/SharpPixmap.h"
 #include "widgets/UserAvatar.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -16,7 +17,7 @@ namespace {
 
 void openInBrowser(const QString& url)
 {
-    QDesktopServices::openUrl(QUrl(url));
+    openLink(QUrl(url));
 }
 
 QPushButton* makeButton(const QString& name, QWidget* parent)
@@ -39,7 +40,7 @@ MyTopbarWidget::MyTopbarWidget(QWidget* parent)
 
     auto* logo = new QLabel(this);
     logo->setObjectName("top_logo");
-    logo->setPixmap(QPixmap(":/images/logo_login.png"));
+    logo->setPixmap(sharpPixmap(":/images/logo_login.png"));
 
     avatarImage = new UserAvatar(this);
     avatarImage->setObjectName("top_avatar_image");

@@ -3,10 +3,16 @@
 #include "net/MyDAO.h"
 #include "upload/MyUploadManager.h"
 
+#include <QGuiApplication>
 #include <cstdlib>
 
 int main(int argc, char* argv[])
 {
+    // Laptops at 150 % or 200 %: the whole window scales, by the screen's own factor (not
+    // rounded to 1 or 2), and pictures come from their "@2x" files.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     MySingleApplication app(argc, argv);
     if (app.isRunning())
         return 0; // the first copy comes to the front

@@ -89,6 +89,12 @@ MyChapterTreeDialog::MyChapterTreeDialog(QWidget* parent)
     pages->addWidget(treeWidget);
     frame.body->addWidget(holder);
     connect(frame.submit, &QPushButton::clicked, this, &MyChapterTreeDialog::confirm);
+    // A double click on a last-level chapter takes it, as "确定" would (Enter reaches "确定"
+    // itself); on a chapter with children it only opens or closes it.
+    connect(treeWidget, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        if (item && item->data(0, ChildRole).toString() == "0")
+            confirm();
+    });
 }
 
 bool MyChapterTreeDialog::holdsTree(int s, int subj) const

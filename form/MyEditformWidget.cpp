@@ -646,9 +646,31 @@ bool MyEditformWidget::checkBeforeSave()
         MyMsgBox::alert(message, this);
     if (!ok) {
         form.is_filling = false;
+        focusInvalidField(message);
         return false;
     }
     return true;
+}
+
+void MyEditformWidget::focusInvalidField(const QString& message)
+{
+    // The author goes on where the form stopped, from the keyboard too.
+    QWidget* field = nullptr;
+    if (message.startsWith("资料标题"))
+        field = titleEdit;
+    else if (message == "资料类型未设置")
+        field = addTypeBtn;
+    else if (message == "学段未设置" || message == "学科未设置") {
+        const auto combos = xdChid->findChildren<QComboBox*>();
+        field = combos.value(message == "学段未设置" ? 0 : 1);
+    } else if (message == "资料栏目未设置")
+        field = chapterBtn;
+    else if (message == "资料版本未设置")
+        field = versionBox->isHidden() ? static_cast<QWidget*>(chapterBtn) : versionBox;
+    else if (message == "适用地区未设置")
+        field = district->findChild<QComboBox*>();
+    if (field)
+        field->setFocus(Qt::OtherFocusReason);
 }
 
 void MyEditformWidget::save(bool start)

@@ -115,6 +115,7 @@ private:
     void showArchive();
     void fillVersions(const QJsonObject& reply, int nShow, bool resetVersionId);
     void selectByValue(QComboBox* combo, int value);
+    void focusInvalidField(const QString& message);
     int typeLimit() const;
 
     // Asynchronous results: each carries the load it was started for.

@@ -29,6 +29,8 @@ PickerFrame buildPickerFrame(BaseDialog* dialog, const QString& title)
         b->setCursor(Qt::PointingHandCursor);
         buttons->addWidget(b, 0, Qt::AlignBottom);
     }
+    // Enter anywhere in the picker confirms; Escape closes it (the dialog's own keys).
+    frame.submit->setDefault(true);
     outer->addWidget(buttonRow);
     QObject::connect(frame.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     return frame;

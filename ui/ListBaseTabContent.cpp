@@ -8,6 +8,7 @@
 #include "net/MyDAO.h"
 #include "ui/MyPaginationWidget.h"
 #include "widgets/PlainText.h"
+#include "widgets/SharpPixmap.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QVBoxLayout>
@@ -69,6 +71,7 @@ ListBaseTabContent::ListBaseTabContent(QWidget* parent)
     connect(searchBtn, &QPushButton::clicked, this, &ListBaseTabContent::onSearch);
     // Enter in the box searches too, as the button does.
     connect(searchEdit, &QLineEdit::returnPressed, this, &ListBaseTabContent::onSearch);
+    connect(searchEdit, &QLineEdit::textEdited, this, [this]() { markSearchApplied(true); });
     connect(pager, &MyPaginationWidget::s_toPage, this, [this](int n) {
         pageNo = n;
         renderTBody();
@@ -235,7 +238,7 @@ void ListBaseTabContent::initTBody(const QJsonArray& rows)
         const QString iconName = rowInt(row, "typeidsTotal") >= 2
             ? QStringLiteral("t/tar")
             : typeIcon(row.value(QLatin1String("typeidroot")).toString());
-        icon->setPixmap(QPixmap(QStringLiteral(":/images/%1.png").arg(iconName)));
+        icon->setPixmap(sharpPixmap(QStringLiteral(":/images/%1.png").arg(iconName)));
         icon->setProperty("icon", iconName);
         h->addWidget(icon);
         QLabel* title = makePlain(new QLabel(rowWidget));
@@ -287,12 +290,25 @@ void ListBaseTabContent::onFilterChanged()
         searchCenter.clear();
         searchKind = 0;
         pageNo = 1;
+        // The typed words stay, but the list no longer follows them: say so in the box.
+        markSearchApplied(searchEdit->text().trimmed().isEmpty());
         renderTBody();
     });
 }
 
+void ListBaseTabContent::markSearchApplied(bool applied)
+{
+    if (searchEdit->property("stale").toBool() == !applied)
+        return;
+    searchEdit->setProperty("stale", !applied);
+    searchEdit->setToolTip(applied ? QString() : QStringLiteral("筛选已更改，搜索词未生效；点击搜索按钮重新搜索"));
+    searchEdit->style()->unpolish(searchEdit);
+    searchEdit->style()->polish(searchEdit);
+}
+
 void ListBaseTabContent::onSearch()
 {
+    markSearchApplied(true);
     searchCenter = searchEdit->text().trimmed();
     searchKind = searchCenter.isEmpty() ? 0 : 1;
     renderTBody();

@@ -91,6 +91,8 @@ private:
     void elideTitles();
     void onFilterChanged();
     void onSearch();
+    // Shows in the search box whether its words still filter the list.
+    void markSearchApplied(bool applied);
 
     QString searchCenter;
     int searchKind = 0;

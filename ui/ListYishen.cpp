@@ -4,8 +4,8 @@
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "widgets/MyMsgBox.h"
+#include "widgets/OpenLink.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -108,7 +108,7 @@ bool ListYishen::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress && watched->objectName() == QLatin1String("item_title")
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        QDesktopServices::openUrl(QUrl(watched->property("url").toString()));
+        openLink(QUrl(watched->property("url").toString()), this);
         return true;
     }
     return ListBaseTabContent::eventFilter(watched, event);

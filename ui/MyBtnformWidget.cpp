@@ -1,6 +1,8 @@
 #include "ui/MyBtnformWidget.h"
 
+#include "intake/AcceptedTypes.h"
 #include "ui/UploadIntake.h"
+#include "widgets/OpenLink.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QUrl>
 #include <QVBoxLayout>
 
 MyBtnformWidget::MyBtnformWidget(QWidget* parent)
@@ -34,11 +37,13 @@ MyBtnformWidget::MyBtnformWidget(QWidget* parent)
     beizhu->setObjectName("beizhu");
     beizhu->setReadOnly(true);
     beizhu->setMaximumHeight(164);
-    beizhu->setOpenExternalLinks(true);
+    beizhu->setOpenLinks(false);
+    connect(beizhu, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { openLink(url, this); });
     beizhu->setContentsMargins(15, 10, 15, 10);
     QFile help(":/resources/beizhu.html");
     if (help.open(QIODevice::ReadOnly))
-        beizhu->setHtml(QString::fromUtf8(help.readAll()));
+        beizhu->setHtml(QString::fromUtf8(help.readAll())
+                            .replace(QStringLiteral("{accepted_types}"), acceptedTypesText().toHtmlEscaped()));
     layout->addWidget(beizhu);
 
     connect(quickBtn, &QPushButton::clicked, this, &MyBtnformWidget::showFileDialog);

@@ -94,6 +94,9 @@ void MyPaginationWidget::setMeta(const QJsonObject& meta)
     pageTotal = meta.value(QLatin1String("pageCount")).toInt();
     totalCount = meta.value(QLatin1String("totalCount")).toInt();
     pageCountLabel->setText(QString::fromUtf8(kCountText).arg(pageTotal));
+    // "到第 [ ] 页" shows the page on screen, so a typed number never outlives the page change.
+    if (curPage >= 1)
+        pageInput->setText(QString::number(curPage));
     if (pageTotal < 2) {
         hide();
         return;

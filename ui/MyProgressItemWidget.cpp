@@ -3,10 +3,13 @@
 #include "intake/FileTypes.h"
 #include "net/MyDAO.h"
 #include "ui/MyProgressItemDetailDialog.h"
+#include "ui/MyRowProgressText.h"
+#include "widgets/ElideOnResize.h"
 #include "widgets/MyMsgBox.h"
+#include "widgets/OpenLink.h"
 #include "widgets/PlainText.h"
+#include "widgets/SharpPixmap.h"
 
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -92,7 +95,7 @@ void MyProgressItemWidget::ensureBuilt()
     iconLabel->setObjectName("asset_icon");
     iconLabel->setFixedSize(20, 20);
     iconLabel->setScaledContents(true);
-    iconLabel->setPixmap(QPixmap(QString(":/images/t/%1.png").arg(formData.file_icon)));
+    iconLabel->setPixmap(sharpPixmap(QString(":/images/t/%1.png").arg(formData.file_icon)));
     grid->addWidget(iconLabel, 0, 0, Qt::AlignCenter);
 
     auto* titleBlock = new QWidget(this);
@@ -133,6 +136,8 @@ void MyProgressItemWidget::ensureBuilt()
     textRow->addWidget(rateLabel);
     textRow->addStretch();
     progressLayout->addLayout(textRow);
+    reading = new MyRowProgressText(progressBlock);
+    progressLayout->addWidget(reading);
     progressLayout->addStretch();
     grid->addWidget(progressBlock, 0, 2);
 
@@ -153,7 +158,7 @@ void MyProgressItemWidget::ensureBuilt()
         markLabel = new QLabel(this);
         markLabel->setObjectName("asset_mark");
         markLabel->setFixedSize(40, 40);
-        markLabel->setPixmap(QPixmap(":/images/mark.png"));
+        markLabel->setPixmap(sharpPixmap(":/images/mark.png"));
         markLabel->setScaledContents(true);
         grid->addWidget(markLabel, 0, 7, Qt::AlignRight | Qt::AlignTop);
     }
@@ -183,7 +188,7 @@ void MyProgressItemWidget::toggle()
 
 void MyProgressItemWidget::start()
 {
-    if (active)
+    if (active || succeeded)
         return;
     active = true;
     // Any start (the button, "全部开始", the form's "上传") is the user wanting progress shown
@@ -265,7 +270,7 @@ void MyProgressItemWidget::editOrView()
 void MyProgressItemWidget::openFolder()
 {
     // fromLocalFile keeps "#" and "%" in folder names as part of the path.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(formData.file_dir));
+    openLink(QUrl::fromLocalFile(formData.file_dir), this);
 }
 
 void MyProgressItemWidget::onStartUpload(QString file_md5, int id)
@@ -301,12 +306,16 @@ void MyProgressItemWidget::setLook(Look look, const QString& rateLabelText)
     currentLook = look;
     rate = rateLabelText;
     // A style sheet costs a style object per widget: rows get theirs when they are built.
-    if (!built)
+    if (!built) {
+        emit s_changed();
         return;
+    }
     if (restyle)
         setStyleSheet(lookStyle(look));
     startBtn->setIcon(QIcon(look == Look::Idle || look == Look::Failed ? ":/images/start.png" : ":/images/pause.png"));
     rateLabel->setText(rate);
+    showReading();
+    emit s_changed();
 }
 
 void MyProgressItemWidget::showTexts()
@@ -314,24 +323,35 @@ void MyProgressItemWidget::showTexts()
     setPlainToolTip(titleLabel, formData.subject);
     stageLabel->setText(QString("%1，%2").arg(MyProgressItemDetailDialog::stageName(formData.xueduanid),
                                               MyProgressItemDetailDialog::subjectName(formData.chid)));
-    elideTitle();
+    // Elided to the label's own width, again whenever the layout changes it.
+    ElideOnResize::setText(titleLabel, formData.subject);
 }
 
 void MyProgressItemWidget::showProgress()
 {
     if (bar)
         bar->setValue(qMin(bar->maximum(), barUnits(uploadJob.file_size_loaded, formData.file_size)));
+    showReading();
 }
 
-void MyProgressItemWidget::elideTitle()
+void MyProgressItemWidget::markSucceeded()
 {
-    const int width = qMax(40, titleLabel->width());
-    titleLabel->setText(titleLabel->fontMetrics().elidedText(formData.subject, Qt::ElideRight, width));
+    succeeded = true;
+    active = false;
+    uploadJob.file_size_loaded = qMax(uploadJob.file_size_loaded, formData.file_size);
+    showProgress();
+    // Nothing is left to steer on a submitted asset.
+    for (QPushButton* button : { startBtn, delBtn, editBtn })
+        if (button)
+            button->setEnabled(false);
 }
 
-void MyProgressItemWidget::resizeEvent(QResizeEvent* event)
+void MyProgressItemWidget::showReading()
 {
-    BaseWidget::resizeEvent(event);
-    if (built)
-        elideTitle();
+    if (!reading)
+        return;
+    using Phase = MyRowProgressText::Phase;
+    const Phase phases[] = { Phase::Idle, Phase::Waiting, Phase::Uploading, Phase::Failed };
+    reading->showState(uploadJob.file_size_loaded, formData.file_size,
+                       succeeded ? Phase::Succeeded : phases[int(currentLook)]);
 }

@@ -3,6 +3,7 @@
 #include "store/AssetRecords.h"
 #include "widgets/BaseWidget.h"
 
+class MyRowProgressText;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -50,6 +51,9 @@ public:
     void openFolder();
     // Takes the edited metadata of this row's asset (the file facts and progress stay).
     void updateForm(const AssetFormData& form);
+    // The site took the metadata: the row reads "上传成功" until the list lets it go.
+    void markSucceeded();
+    bool isSucceeded() const { return succeeded; }
 
     // Built children (null before ensureBuilt()).
     QPushButton* startButton() const { return startBtn; }
@@ -61,16 +65,15 @@ public:
 
 signals:
     void s_del();
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // Look or bytes changed (the list's header follows it).
+    void s_changed();
 
 private:
     void onStartUpload(QString file_md5, int id);
     void setLook(Look look, const QString& rateLabel);
     void showTexts();
     void showProgress();
-    void elideTitle();
+    void showReading();
 
     AssetFormData formData;
     UploadFile uploadJob;
@@ -78,6 +81,7 @@ private:
     bool pausedByUser = false;
     Look currentLook = Look::Idle;
     QString rate = QStringLiteral("0.00B/s");
+    bool succeeded = false;
 
     bool built = false;
     QLabel* iconLabel = nullptr;
@@ -86,6 +90,7 @@ private:
     QProgressBar* bar = nullptr;
     QLabel* sizeLabel = nullptr;
     QLabel* rateLabel = nullptr;
+    MyRowProgressText* reading = nullptr;
     QPushButton* startBtn = nullptr;
     QPushButton* delBtn = nullptr;
     QPushButton* editBtn = nullptr;

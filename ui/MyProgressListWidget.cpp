@@ -1,10 +1,12 @@
 #include "ui/MyProgressListWidget.h"
 
 #include "net/MyDAO.h"
+#include "ui/MyBatchHeader.h"
 #include "ui/MyProgressItemWidget.h"
 #include "ui/UploadIntake.h"
 #include "upload/MyGetUploadListWork.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -42,6 +44,9 @@ MyProgressListWidget::MyProgressListWidget(QWidget* parent)
     countText = new QLabel(bar);
     countText->setObjectName("progress_count");
     barLayout->addWidget(countText);
+    barLayout->addSpacing(20);
+    batchReading = new MyBatchHeader(bar);
+    barLayout->addWidget(batchReading);
     barLayout->addStretch();
     auto* dragHint = new QLabel("支持拖拽添加资料", bar);
     dragHint->setObjectName("dragupload_progress");
@@ -79,7 +84,7 @@ MyProgressListWidget::MyProgressListWidget(QWidget* parent)
     connect(dao, &MyDAO::s_uplist_fromdb, this, &MyProgressListWidget::restore);
     connect(dao, &MyDAO::s_submit_fileform_ok, this, &MyProgressListWidget::addRow);
     connect(dao, &MyDAO::s_delete_item, this, &MyProgressListWidget::removeRow);
-    connect(dao, &MyDAO::s_completed_submit, this, &MyProgressListWidget::removeRow);
+    connect(dao, &MyDAO::s_completed_submit, this, &MyProgressListWidget::onSubmitted);
     connect(dao, &MyDAO::s_progress_upload, this, &MyProgressListWidget::onProgress);
     connect(dao, &MyDAO::frm_update_progress_item, this, &MyProgressListWidget::onFormUpdated);
 
@@ -149,6 +154,7 @@ void MyProgressListWidget::appendRow(const AssetFormData& form)
     auto* row = new MyProgressItemWidget(form, rowLayer);
     row->hide();
     rows.append(row);
+    batchReading->watch(row);
 }
 
 void MyProgressListWidget::removeRow(QString file_md5, int id)
@@ -161,6 +167,7 @@ void MyProgressListWidget::removeRow(QString file_md5, int id)
     if (index < 0)
         return;
     MyProgressItemWidget* row = rows.takeAt(index);
+    batchReading->rowRemoved(row);
     forms.removeAt(index);
     placed.removeAll(row);
     // The row may be the one asking (its delete button): free it once its work is done, and
@@ -173,6 +180,27 @@ void MyProgressListWidget::removeRow(QString file_md5, int id)
     placeVisibleRows();
     if (forms.isEmpty())
         emit s_rows_empty();
+}
+
+void MyProgressListWidget::onSubmitted(QString file_md5, int id)
+{
+    MyProgressItemWidget* row = findRow(file_md5, id);
+    if (!row)
+        return;
+    row->markSucceeded();
+    batchReading->rowSubmitted(row);
+    QTimer::singleShot(kSucceededHoldMs, this, [this, file_md5, id]() { removeRowWhenFree(file_md5, id); });
+}
+
+void MyProgressListWidget::removeRowWhenFree(const QString& file_md5, int id)
+{
+    // Rows below would move up under a pressed pointer and the release would hit another
+    // row's button: wait for the release.
+    if (QApplication::mouseButtons() != Qt::NoButton && list->rect().contains(list->mapFromGlobal(QCursor::pos()))) {
+        QTimer::singleShot(100, this, [this, file_md5, id]() { removeRowWhenFree(file_md5, id); });
+        return;
+    }
+    removeRow(file_md5, id);
 }
 
 void MyProgressListWidget::onProgress(int file_id, QString file_md5, qulonglong loaded, QString msg, QString rate)

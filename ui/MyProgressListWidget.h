@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
+class MyBatchHeader;
 class MyGetUploadListWork;
 class MyProgressItemWidget;
 class QLabel;
@@ -36,6 +37,9 @@ public:
     QPushButton* startAllButton() const { return startAllBtn; }
     QPushButton* appendButton() const { return appendBtn; }
     QLabel* countLabel() const { return countText; }
+    MyBatchHeader* batchHeader() const { return batchReading; }
+    // How long a submitted row shows "上传成功" before it leaves.
+    static constexpr int kSucceededHoldMs = 1500;
 
 signals:
     void s_hasFiles();
@@ -59,6 +63,9 @@ private:
     void addRow(AssetFormData& form);
     void appendRow(const AssetFormData& form);
     void removeRow(QString file_md5, int id);
+    void onSubmitted(QString file_md5, int id);
+    // Removes the row, but never while the pointer is pressed on the list.
+    void removeRowWhenFree(const QString& file_md5, int id);
     void onProgress(int file_id, QString file_md5, qulonglong loaded, QString msg, QString rate);
     void onFormUpdated(AssetFormData& form);
     void updateCount();
@@ -67,6 +74,7 @@ private:
 
     QPointer<MyGetUploadListWork> listWorker;
     QLabel* countText = nullptr;
+    MyBatchHeader* batchReading = nullptr;
     QPushButton* appendBtn = nullptr;
     QPushButton* startAllBtn = nullptr;
     QListWidget* list = nullptr;

@@ -7,7 +7,9 @@
 #include "ui/ListBaseTabContent.h"
 #include "ui/MyCalendarWidget.h"
 #include "ui/MyPaginationWidget.h"
+#include "widgets/ElideOnResize.h"
 #include "widgets/PlainText.h"
+#include "widgets/SharpPixmap.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -17,6 +19,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QUrlQuery>
 #include <QVBoxLayout>
 #include <cmath>
@@ -25,6 +28,13 @@
 namespace {
 
 const char kDateFormat[] = "yyyy-MM-dd";
+
+// A text from the site cut to its column with "…"; the whole of it in the tool tip.
+void elideInColumn(QLabel* label, const QString& text)
+{
+    label->setToolTip(text.isEmpty() ? QString() : plainToolTip(text));
+    ElideOnResize::setText(label, text);
+}
 
 } // namespace
 
@@ -37,6 +47,9 @@ MyTichengBody::MyTichengBody(int kind, QWidget* parent)
     startTime = today.addDays(-1).toString(kDateFormat);
     endTime = today.toString(kDateFormat);
     ListBaseTabContent::takeRepliesFor(this);
+    // The time column holds a whole "2025-12-07 17:25:59" in the font the program shows it in.
+    const int timeWidth = fontMetrics().horizontalAdvance(QStringLiteral("2025-12-07 17:25:59")) + 16;
+    columnWidths[4] = qMax(columnWidths.at(4), timeWidth);
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(0);
@@ -204,16 +217,20 @@ void MyTichengBody::renderRows(const QJsonArray& reply)
         auto* h = new QHBoxLayout(row);
         auto* icon = new QLabel(row);
         icon->setFixedWidth(20);
-        icon->setPixmap(QPixmap(QStringLiteral(":/images/%1.png").arg(typeIcon(text("typeidroot")))));
+        icon->setPixmap(sharpPixmap(QStringLiteral(":/images/%1.png").arg(typeIcon(text("typeidroot")))));
         h->addWidget(icon);
         // Long titles are cut at the row's free width instead of pushing the columns out.
-        QLabel* title = plainLabel(stripHtml(text("title")), row);
+        QLabel* title = plainLabel(QString(), row);
         title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        elideInColumn(title, stripHtml(text("title")));
         h->addWidget(title, 1);
         h->addStretch();
         const char* keys[] = { "itemid", "downuser", "gainname", "gaintime", "gainpoint" };
-        for (int i = 0; i < 5; ++i)
-            h->addWidget(ListBaseTabContent::centredLabel(text(keys[i]), columnWidths.at(i + 1), row));
+        for (int i = 0; i < 5; ++i) {
+            QLabel* cell = ListBaseTabContent::centredLabel(QString(), columnWidths.at(i + 1), row);
+            elideInColumn(cell, text(keys[i]));
+            h->addWidget(cell);
+        }
         auto* item = new QListWidgetItem(tBody);
         item->setSizeHint(QSize(40, 40));
         tBody->setItemWidget(item, row);

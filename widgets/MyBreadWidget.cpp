@@ -1,5 +1,7 @@
 #include "widgets/MyBreadWidget.h"
 
+#include "widgets/SharpPixmap.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -11,7 +13,7 @@ MyBreadWidget::MyBreadWidget(const QString& text, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* pin = new QLabel(this);
-    pin->setPixmap(QPixmap(":/images/PosF.png"));
+    pin->setPixmap(sharpPixmap(":/images/PosF.png"));
     layout->addWidget(pin);
     label = new QLabel(text, this);
     layout->addWidget(label);

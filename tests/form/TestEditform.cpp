@@ -196,6 +196,16 @@ void TestEditform::refusalsInOrder()
                  ? QStringList()
                  : QStringList { QString(message).replace("%name", r.file_name).replace("%path", r.file_path) });
     QCOMPARE(nextSpy.count(), next ? 1 : 0);
+    // A field the author left out takes the keyboard, so the author goes on right there.
+    const QMap<QString, QString> focusOn { { "资料标题不能为空", "asset_title_input" },
+                                           { "资料类型未设置", "add_category_item" },
+                                           { "资料栏目未设置", "select_category_btn" } };
+    if (focusOn.contains(message)) {
+        QVERIFY(form.focusWidget());
+        QCOMPARE(form.focusWidget()->objectName(), focusOn.value(message));
+    } else if (message.endsWith("未设置")) {
+        QVERIFY(qobject_cast<QComboBox*>(form.focusWidget()));
+    }
     if (ok) {
         // What the pickers read back is what was stored.
         QCOMPARE(form.formData().fitprovince, 0);

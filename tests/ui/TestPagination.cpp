@@ -74,6 +74,9 @@ private slots:
         QCOMPARE(w.countLabel()->text(), QString("共%1页，到第").arg(pageCount));
         if (visible)
             QCOMPARE(shown(w), buttons);
+        // "到第 [ ] 页" follows the page shown.
+        if (current >= 1)
+            QCOMPARE(w.pageEdit()->text(), QString::number(current));
     }
 
     void clicks_data()

@@ -61,6 +61,7 @@ private slots:
     void filesFromDialogAndDrop_data();
     void filesFromDialogAndDrop();
     void detailDialogRows();
+    void titleElidedToItsWidthAfterResize();
 
 private:
     AssetFormData save(const TestFile& f, bool start);
@@ -189,10 +190,15 @@ void TestProgressList::savedWithUploadGoesFromWaitingToComplete()
     QTRY_VERIFY_WITH_TIMEOUT(row->job().file_size_loaded == f.size, WAIT);
     QTRY_VERIFY_WITH_TIMEOUT(siteHasComplete(f.md5), WAIT);
 
-    // The submission ends with s_completed_submit; the row goes and the list is empty.
+    // The submission ends with s_completed_submit; the row reads "上传成功" for a moment, then
+    // goes and the list is empty.
     if (list->findRow(f.md5, form.id))
         emit dao->s_completed_submit(f.md5, form.id);
-    QCOMPARE(list->rowCount(), 0);
+    if (MyProgressItemWidget* stays = list->findRow(f.md5, form.id)) {
+        QVERIFY(stays->isSucceeded());
+        QVERIFY(!stays->startButton()->isEnabled());
+    }
+    QTRY_COMPARE(list->rowCount(), 0);
     QCOMPARE(list->countLabel()->text(), QString("共0份资料"));
     QCOMPARE(empty.count(), 1);
 }
@@ -447,3 +453,26 @@ void TestProgressList::detailDialogRows()
 
 QTEST_MAIN(TestProgressList)
 #include "TestProgressList.moc"
+
+void TestProgressList::titleElidedToItsWidthAfterResize()
+{
+    const QString name = QString("高中语文必修上册第一单元%1课文朗读与赏析配套课件").arg(seed) + ".pptx";
+    const TestFile f = makeTestFile(files.path(), name, 2048, seed);
+    const AssetFormData form = save(f, false);
+    list->show();
+    QVERIFY(QTest::qWaitForWindowExposed(list.get()));
+    MyProgressItemWidget* row = list->findRow(f.md5, form.id);
+    QVERIFY(row);
+    auto* title = row->findChild<QLabel*>("asset_title");
+    QVERIFY(title);
+    // The title shows what fits the label as the layout sized it, before and after the
+    // window changes width.
+    auto fits = [&]() {
+        return title->fontMetrics().elidedText(form.subject, Qt::ElideRight, title->contentsRect().width());
+    };
+    for (int width : { 1100, 600, 1400 }) {
+        list->resize(width, 600);
+        QTRY_COMPARE(title->text(), fits());
+    }
+    QCOMPARE(title->toolTip(), form.subject);
+}

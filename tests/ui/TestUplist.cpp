@@ -189,6 +189,9 @@ private slots:
                          { "subject_id", "0" },
                          { "page", "1" } }));
         QCOMPARE(tab->searchBox()->text(), QString("  数学 "));
+        // ... and the box shows that its words no longer filter the list.
+        QCOMPARE(tab->searchBox()->property("stale").toBool(), true);
+        QVERIFY(!tab->searchBox()->toolTip().isEmpty());
         for (const QJsonValue& v : kit.lastReplyFor(tab).value("data").toArray())
             QVERIFY(v.toObject().contains("itemid"));
 
@@ -199,6 +202,7 @@ private slots:
         QCOMPARE(q.at(1).second, QString("数学"));
         QCOMPARE(q.at(3).second, QString("2"));
         QCOMPARE(q.at(5).second, QString("1"));
+        QCOMPARE(tab->searchBox()->property("stale").toBool(), false);
         for (const QString& title : tooltips(tab))
             QVERIFY2(title.contains("数学"), qPrintable(title));
 

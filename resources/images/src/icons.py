@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the SVG sources of the program's icon set and renders them to PNG.
 
-    python3 icons.py            # writes svg/ and renders ../<name>.png
+    python3 icons.py            # writes svg/ and renders ../<name>.png and ../<name>@2x.png
     python3 icons.py --svg-only
 
 Every picture is drawn here so that the set shares one stroke weight and one palette.
@@ -270,8 +270,9 @@ def actions():
         "add_word": f'<circle cx="12" cy="12" r="9" {stroke(GREEN)}/><path d="M12 7.5 V16.5 M7.5 12 H16.5" {stroke(GREEN)}/>',
         "back": f'<path d="M10 6 L4 12 L10 18 M4.5 12 H14 A6 6 0 0 1 20 18" {stroke(GREEN)}/>',
         "PosF": f'<path d="M12 21 C7 15.5 5 12.3 5 9.5 A7 7 0 0 1 19 9.5 C19 12.3 17 15.5 12 21 Z" fill="{GREEN}"/><circle cx="12" cy="9.5" r="2.6" fill="{WHITE}"/>',
-        "arrow_left": f'<path d="M14.5 6 L8.5 12 L14.5 18" {stroke(g, 2)}/>',
-        "arrow_right": f'<path d="M9.5 6 L15.5 12 L9.5 18" {stroke(g, 2)}/>',
+        # the calendar's month arrows sit on its green bar
+        "arrow_left": f'<path d="M14.5 6 L8.5 12 L14.5 18" {stroke(WHITE, 2.4)}/>',
+        "arrow_right": f'<path d="M9.5 6 L15.5 12 L9.5 18" {stroke(WHITE, 2.4)}/>',
     }
     for name, body in a.items():
         svg(name, 20, 20, body, "0 0 24 24")
@@ -372,6 +373,9 @@ def main():
         dst = os.path.join(OUT, name + ".png")
         os.makedirs(os.path.dirname(dst), exist_ok=True)
         subprocess.run(["rsvg-convert", "-w", str(w), "-h", str(h), "-o", dst, src], check=True)
+        # Twice the pixels for screens scaled 150 % and more; the toolkit picks "@2x" itself.
+        dst2 = os.path.join(OUT, name + "@2x.png")
+        subprocess.run(["rsvg-convert", "-w", str(2 * w), "-h", str(2 * h), "-o", dst2, src], check=True)
     if not svg_only:
         pngs = []
         for n in (16, 32, 48, 256):
@@ -380,7 +384,7 @@ def main():
                                   stdout=subprocess.PIPE).stdout
             pngs.append((n, data))
         write_ico(os.path.join(OUT, "favicon.ico"), pngs)
-    names = sorted(n + ".png" for n in ICONS if not n.startswith("favicon_")) + ["favicon.ico"]
+    names = sorted(n + s for n in ICONS if not n.startswith("favicon_") for s in (".png", "@2x.png")) + ["favicon.ico"]
     with open(os.path.join(OUT, "images.qrc"), "w", encoding="utf-8") as f:
         f.write('<!DOCTYPE RCC>\n<RCC version="1.0">\n<qresource prefix="/images">\n')
         f.writelines(f"    <file>{n}</file>\n" for n in names)
