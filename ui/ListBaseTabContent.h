@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/LatestRequest.h"
 #include "widgets/BaseWidget.h"
 
 #include <QJsonArray>
@@ -85,6 +86,8 @@ private:
     void onFilterChanged();
     void onSearch();
 
+    // Only the reply to the latest list request is shown.
+    LatestRequest listRequests;
     QString searchCenter;
     int searchKind = 0;
     int stage = 0;

@@ -1,6 +1,7 @@
 #include "update/MyVersionDialog.h"
 
 #include "app/AppDir.h"
+#include "app/NestedWait.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "widgets/MyMsgBox.h"
@@ -31,11 +32,7 @@ const char* const kUpToDateStyle
 
 void warn(const QString& text)
 {
-    MyMsgBox box;
-    box.setTitle(QStringLiteral("警告信息"));
-    box.setText(text);
-    box.setCancelVisible(false);
-    box.exec();
+    MyMsgBox::ask(text, nullptr, MyMsgBox::Look { QStringLiteral("警告信息"), false, false });
 }
 
 } // namespace
@@ -128,7 +125,10 @@ void MyVersionDialog::queryVersions()
         }
         self->versionText->setText(QStringLiteral("网络请求错误"));
     });
-    loop.exec();
+    {
+        NestedWait::Scope scope;
+        loop.exec();
+    }
     *waiting = nullptr;
 }
 
@@ -156,8 +156,9 @@ void MyVersionDialog::onCheckClicked()
 
 int MyVersionDialog::checkOnStart()
 {
+    QPointer<MyVersionDialog> self(this);
     queryVersions();
-    if (latestVersion.isEmpty() || latestVersion == currentVersion)
+    if (!self || latestVersion.isEmpty() || latestVersion == currentVersion)
         return 0;
     return exec();
 }
