@@ -126,7 +126,8 @@ void MyVersionDialog::queryVersions()
         self->versionText->setText(QStringLiteral("网络请求错误"));
     });
     {
-        NestedWait::Scope scope;
+        // Ends early when the window under this dialog is replaced.
+        NestedWait::Scope scope(this, [&loop] { loop.quit(); });
         loop.exec();
     }
     *waiting = nullptr;
