@@ -4,6 +4,7 @@
 #include <QList>
 #include <QThread>
 #include <QVariant>
+#include <utility>
 
 namespace {
 
@@ -95,12 +96,13 @@ void deleteWhenIdle(QObject* object)
 {
     if (!object)
         return;
+    // Gone from now on, also for a box its own code might still try to open on the way out.
+    object->setProperty(kDoomed, true);
     State& s = state();
     if (!onGuiThread() || s.depth == 0) {
         object->deleteLater();
         return;
     }
-    object->setProperty(kDoomed, true);
     s.doomed.append(object);
     // Loops running for something inside it end; they answer that their owner went.
     for (const Open& o : QList<Open>(s.open)) {

@@ -29,9 +29,9 @@ private:
 // Nested loops running now.
 int depth();
 
-// Deletes `object` once no nested loop runs (at once, through deleteLater(), when none does).
+// Deletes `object` once no nested loop runs (through deleteLater(), at once when none does).
 // Loops running for it or for anything inside it are asked to leave, and from now on it counts
-// as gone.
+// as gone: no box opens for it any more.
 void deleteWhenIdle(QObject* object);
 
 // Whether `object` is null, or it or one of its parents waits in deleteWhenIdle().
