@@ -4,6 +4,7 @@
 #include "app/MySidebarWidget.h"
 #include "app/MySysinfoWidget.h"
 #include "app/MyTopbarWidget.h"
+#include "app/NestedWait.h"
 #include "app/TrayIcon.h"
 #include "app/TrayNotices.h"
 #include "net/MyDAO.h"
@@ -172,14 +173,17 @@ void MainWindow::switchPage(MyMenuType index)
     delete rowLayout->replaceWidget(old, next); // the replaced item is ours to free
     next->show();
     if (old->property(kKlassName).toString() != kUploadKlass)
-        old->deleteLater();
+        NestedWait::deleteWhenIdle(old);
     next->setProperty(kKlassName, klass);
     page = next;
 }
 
 void MainWindow::logout()
 {
-    if (MyMsgBox::confirm("确定退出登录吗？", this) != 1) {
+    const int answer = MyMsgBox::confirm("确定退出登录吗？", this);
+    if (answer == MyMsgBox::Abandoned)
+        return;
+    if (answer != MyMsgBox::Accepted) {
         bringToFront();
         return;
     }
@@ -196,8 +200,8 @@ void MainWindow::onSessionInvalid(const QString& msg)
     if (handlingExpiry)
         return;
     handlingExpiry = true;
-    MyMsgBox::alert(msg, this);
-    newLoginDialog();
+    if (MyMsgBox::alert(msg, this) != MyMsgBox::Abandoned)
+        newLoginDialog();
 }
 
 void MainWindow::newLoginDialog()
@@ -216,11 +220,11 @@ void MainWindow::newLoginDialog()
     QApplication::setQuitOnLastWindowClosed(false);
     close();
     emit s_w(login);
-    const int result = login->exec();
-    delete login;
+    const int result = MyMsgBox::runDialog(login, nullptr);
     QApplication::setQuitOnLastWindowClosed(quitOnLast);
-    // This window is replaced, never reused.
-    deleteLater();
+    // This window is replaced, never reused; boxes still open over it (a row's detail, say)
+    // close, and it goes once they have.
+    NestedWait::deleteWhenIdle(this);
     if (result != QDialog::Accepted) {
         if (quitOnLast)
             QCoreApplication::quit();

@@ -8,12 +8,7 @@ namespace {
 
 int show(const QString& text, const QString& title, bool withCancel)
 {
-    MyMsgBox box(QApplication::activeWindow());
-    box.setText(text);
-    if (!title.isEmpty())
-        box.setTitle(title);
-    box.setCancelVisible(withCancel);
-    return box.exec();
+    return MyMsgBox::ask(text, QApplication::activeWindow(), MyMsgBox::Look { title, false, withCancel });
 }
 
 } // namespace

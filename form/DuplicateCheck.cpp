@@ -84,23 +84,23 @@ TextCheckAnswer judgeTextCheckReply(const QJsonObject& reply)
     return { true, QString(), data.toArray() };
 }
 
-void sendTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form)
+void sendTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form, std::function<bool()> wanted)
 {
     QPointer<QWidget> owner(parent);
     QPointer<QAbstractButton> guardButton(button);
     if (button)
         button->setEnabled(false);
-    MyDAO::instance()->httpPost(URL_CHECKING_INTRO, textCheckBody(form), [owner, guardButton](QJsonObject& reply) {
-        if (guardButton)
-            guardButton->setEnabled(true);
-        if (!owner)
-            return;
-        const TextCheckAnswer answer = judgeTextCheckReply(reply);
-        if (!answer.similar) {
-            MyMsgBox::alert(answer.text, owner);
-            return;
-        }
-        MyRepeatDialog dialog(answer.resources, owner);
-        dialog.exec();
-    });
+    MyDAO::instance()->httpPost(URL_CHECKING_INTRO, textCheckBody(form),
+                                [owner, guardButton, wanted](QJsonObject& reply) {
+                                    if (guardButton)
+                                        guardButton->setEnabled(true);
+                                    if (!owner || (wanted && !wanted()))
+                                        return;
+                                    const TextCheckAnswer answer = judgeTextCheckReply(reply);
+                                    if (!answer.similar) {
+                                        MyMsgBox::alert(answer.text, owner);
+                                        return;
+                                    }
+                                    MyMsgBox::runDialog(new MyRepeatDialog(answer.resources, owner->window()), owner);
+                                });
 }

@@ -46,6 +46,8 @@ struct TextCheckAnswer
 };
 TextCheckAnswer judgeTextCheckReply(const QJsonObject& reply);
 // Sends the text check of `form` with `button` disabled until the answer, then shows the
-// answer parented to `parent`: a message, or the dialog of similar resources. Nothing
-// happens with an answer that arrives after `parent` is gone.
-void sendTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form);
+// answer for `parent`: a message, or the dialog of similar resources. Nothing happens with an
+// answer that arrives after `parent` is gone or, when `wanted` is given, once it says false
+// (the form has moved on to another file).
+void sendTextCheck(QWidget* parent, QAbstractButton* button, const AssetFormData& form,
+                   std::function<bool()> wanted = {});

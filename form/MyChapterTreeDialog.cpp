@@ -114,7 +114,7 @@ void MyChapterTreeDialog::initTree(int s, int subj, QString /*catpath: the chose
     loading = true;
     failedLabel->hide();
     pages->setCurrentIndex(0);
-    const int gen = ++generation;
+    const LatestRequest::Ticket gen = trees.next();
 
     QUrlQuery query;
     query.addQueryItem("stage", QString::number(stage));
@@ -137,10 +137,10 @@ void MyChapterTreeDialog::initTree(int s, int subj, QString /*catpath: the chose
         nullptr);
 }
 
-void MyChapterTreeDialog::handleReply(const QJsonObject& reply, const QString& key, int gen)
+void MyChapterTreeDialog::handleReply(const QJsonObject& reply, const QString& key, LatestRequest::Ticket gen)
 {
     // A reply for a tree asked for earlier is of no use any more.
-    if (gen != generation)
+    if (!trees.isCurrent(gen))
         return;
     const QJsonValue data = reply.value("data");
     if (!reply.value("code").isDouble() || reply.value("code").toInt() != 0 || !wellFormed(data)) {

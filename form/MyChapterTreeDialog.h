@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/LatestRequest.h"
 #include "widgets/BaseDialog.h"
 
 #include <QJsonObject>
@@ -49,14 +50,15 @@ public slots:
     void confirm();
 
 private:
-    void handleReply(const QJsonObject& reply, const QString& key, int generation);
+    void handleReply(const QJsonObject& reply, const QString& key, LatestRequest::Ticket ticket);
     QTreeWidgetItem* topAncestor(QTreeWidgetItem* item) const;
 
     int stage = 0;
     int subject = 0;
     bool loading = false;
     bool built = false;
-    int generation = 0;
+    // Only the tree asked for last is built.
+    LatestRequest trees;
     QTreeWidget* treeWidget = nullptr;
     QStackedLayout* pages = nullptr;
     QLabel* loadingLabel = nullptr;

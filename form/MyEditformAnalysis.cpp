@@ -20,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QUrlQuery>
+#include <memory>
 
 namespace {
 
@@ -30,7 +31,7 @@ constexpr int kMaxListingLines = 1001;
 
 void MyEditformWidget::parseFileByExecTools()
 {
-    const int generation = loadGeneration;
+    const Ticket generation = loads.latest();
     const QString path = form.file_path;
     QPointer<MyEditformWidget> self(this);
     MyDAO* dao = MyDAO::instance();
@@ -42,11 +43,14 @@ void MyEditformWidget::parseFileByExecTools()
         });
     } else if (isArchiveFile(fileInfo)) {
         isArchive = true;
-        ++archiveRuns;
-        dao->readArchive(path, [self, generation](QString output, bool ok) {
-            if (self)
-                self->listingArrived(generation, output, ok);
-        });
+        auto warning = std::make_shared<QString>();
+        dao->readArchive(
+            path,
+            [self, generation, warning](QString output, bool ok) {
+                if (self)
+                    self->listingArrived(generation, *warning, output, ok);
+            },
+            [warning](QString text) { *warning = text; });
     } else {
         fingerprint(path);
         analysisPending = false;
@@ -55,7 +59,7 @@ void MyEditformWidget::parseFileByExecTools()
 
 void MyEditformWidget::fingerprint(const QString& path)
 {
-    const int generation = loadGeneration;
+    const Ticket generation = loads.latest();
     QPointer<MyEditformWidget> self(this);
     MyDAO::instance()->fileMd5(path, [self, generation](QString md5) {
         if (self)
@@ -63,7 +67,7 @@ void MyEditformWidget::fingerprint(const QString& path)
     });
 }
 
-void MyEditformWidget::md5Arrived(int generation, const QString& md5)
+void MyEditformWidget::md5Arrived(Ticket generation, const QString& md5)
 {
     if (!current(generation))
         return;
@@ -83,7 +87,7 @@ void MyEditformWidget::md5Arrived(int generation, const QString& md5)
 void MyEditformWidget::checkWithSite()
 {
     checkFailed = false;
-    const int generation = loadGeneration;
+    const Ticket generation = loads.latest();
     QPointer<MyEditformWidget> self(this);
     checkFingerprint(form.file_md5, [self, generation](const FingerprintAnswer& answer) {
         if (self)
@@ -91,7 +95,7 @@ void MyEditformWidget::checkWithSite()
     });
 }
 
-void MyEditformWidget::checkArrived(int generation, const FingerprintAnswer& answer)
+void MyEditformWidget::checkArrived(Ticket generation, const FingerprintAnswer& answer)
 {
     if (!current(generation))
         return;
@@ -101,8 +105,8 @@ void MyEditformWidget::checkArrived(int generation, const FingerprintAnswer& ans
         break;
     case FingerprintVerdict::Known:
         checkState = 2;
-        MyMsgBox::alert(answer.text, this);
-        emit s_edit_next();
+        if (tell(answer.text))
+            emit s_edit_next();
         break;
     case FingerprintVerdict::Failed:
         // No verdict is no duplicate: the file stays in the form, and saving asks again.
@@ -113,7 +117,7 @@ void MyEditformWidget::checkArrived(int generation, const FingerprintAnswer& ans
     }
 }
 
-void MyEditformWidget::textArrived(int generation, const QString& text)
+void MyEditformWidget::textArrived(Ticket generation, const QString& text)
 {
     if (!current(generation))
         return;
@@ -126,28 +130,19 @@ void MyEditformWidget::textArrived(int generation, const QString& text)
     repeatBtn->setVisible(!text.trimmed().isEmpty());
 }
 
-QString MyEditformWidget::takeWarning()
-{
-    --archiveRuns;
-    QString w = pendingWarning;
-    pendingWarning.clear();
-    return w;
-}
-
-bool MyEditformWidget::warningApplied(int generation, const QString& warning)
+bool MyEditformWidget::warningApplied(Ticket generation, const QString& warning)
 {
     if (warning.isEmpty() || !current(generation))
         return false;
     analysisPending = false;
     archiveWarning = warning;
-    MyMsgBox::alert(warning, this);
-    emit s_edit_next();
+    if (tell(warning))
+        emit s_edit_next();
     return true;
 }
 
-bool MyEditformWidget::archiveStepArrived(int generation, bool ok)
+bool MyEditformWidget::archiveStepArrived(Ticket generation, const QString& warning, bool ok)
 {
-    const QString warning = takeWarning();
     if (!current(generation) || warningApplied(generation, warning))
         return false;
     md5Pending = analysisPending = false;
@@ -158,9 +153,9 @@ bool MyEditformWidget::archiveStepArrived(int generation, bool ok)
     return true;
 }
 
-void MyEditformWidget::listingArrived(int generation, const QString& output, bool ok)
+void MyEditformWidget::listingArrived(Ticket generation, const QString& warning, const QString& output, bool ok)
 {
-    if (!archiveStepArrived(generation, ok))
+    if (!archiveStepArrived(generation, warning, ok))
         return;
     if (!ok) {
         archiveEncrypted = output.contains("Enter password");
@@ -174,11 +169,10 @@ void MyEditformWidget::listingArrived(int generation, const QString& output, boo
         checkState = 1;
         analysisTimer->stop();
         analysis->hide();
-        MyMsgBox::alert(QString("压缩包%1内的文件和目录超过%2个，无法上传\r\n请分成几个压缩包后再上传")
-                            .arg(form.file_name)
-                            .arg(kMaxListingLines - 1),
-                        this);
-        emit s_edit_next();
+        if (tell(QString("压缩包%1内的文件和目录超过%2个，无法上传\r\n请分成几个压缩包后再上传")
+                     .arg(form.file_name)
+                     .arg(kMaxListingLines - 1)))
+            emit s_edit_next();
         return;
     }
     archiveEntries = parseArchiveEntries(output, kMaxListingLines);
@@ -187,19 +181,22 @@ void MyEditformWidget::listingArrived(int generation, const QString& output, boo
 
 void MyEditformWidget::reorganize(QString absFile)
 {
-    const int generation = loadGeneration;
+    const Ticket generation = loads.latest();
     QPointer<MyEditformWidget> self(this);
-    ++archiveRuns;
-    MyDAO::instance()->repackArchive(absFile, [self, generation](QString path, bool ok) {
-        if (self)
-            self->repackArrived(generation, path, ok);
-    });
+    auto warning = std::make_shared<QString>();
+    MyDAO::instance()->repackArchive(
+        absFile,
+        [self, generation, warning](QString path, bool ok) {
+            if (self)
+                self->repackArrived(generation, *warning, path, ok);
+        },
+        [warning](QString text) { *warning = text; });
 }
 
-void MyEditformWidget::repackArrived(int generation, const QString& path, bool ok)
+void MyEditformWidget::repackArrived(Ticket generation, const QString& warning, const QString& path, bool ok)
 {
     // On failure `path` is an error word; the form keeps the archive it has.
-    if (!archiveStepArrived(generation, ok) || !ok)
+    if (!archiveStepArrived(generation, warning, ok) || !ok)
         return;
     applyFileInfo(QFileInfo(path));
     fingerprint(form.file_path);
@@ -231,8 +228,7 @@ void MyEditformWidget::finishAnalysis()
 void MyEditformWidget::showArchive()
 {
     if (archiveOk) {
-        MyArchiveListDialog dialog(archiveEntries, this);
-        dialog.exec();
+        MyMsgBox::runDialog(new MyArchiveListDialog(archiveEntries, window()), this);
         return;
     }
     MyMsgBox::alert(archiveWarning.isEmpty() ? QString("无效压缩包，解析失败\r\n请重新压缩后上传") : archiveWarning,
@@ -246,7 +242,7 @@ void MyEditformWidget::showVersionCombo(int nShow, bool resetVersionId)
     versionBox->show();
     versionText->hide();
     versionBox->setToolTip(QString());
-    const int generation = ++versionGeneration;
+    const Ticket generation = versions.next();
     if (nShow == 0) {
         QSignalBlocker block(versionBox);
         versionBox->clear();
@@ -263,7 +259,7 @@ void MyEditformWidget::showVersionCombo(int nShow, bool resetVersionId)
         URL_VERSION, query,
         [self, generation, nShow, resetVersionId](QJsonObject& reply) {
             // Only the latest request of the form counts.
-            if (self && self->versionGeneration == generation)
+            if (self && self->versions.isCurrent(generation))
                 self->fillVersions(reply, nShow, resetVersionId);
         },
         // The guard above drops the reply once this widget is gone.

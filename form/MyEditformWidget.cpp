@@ -64,11 +64,6 @@ MyEditformWidget::MyEditformWidget(QWidget* parent)
 
     connect(assetTypeDialog, &MyAssetTypeDialog::add_type, this, &MyEditformWidget::setTypes);
     connect(this, &MyEditformWidget::s_version_combo, this, [this](int b) { showVersionCombo(b != 0 ? 2 : 1, true); });
-    connect(MyDAO::instance(), &MyDAO::s_archive_warning, this, [this](QString text) {
-        // Only a run of ours can be the one speaking.
-        if (archiveRuns > 0 && !text.isEmpty())
-            pendingWarning = text;
-    });
 }
 
 MyEditformWidget::~MyEditformWidget() = default;
@@ -135,7 +130,7 @@ void MyEditformWidget::doRender()
         for (const AssetTypeTreeNode& n : qAsConst(types))
             items.append(toTypeItem(n));
         assetTypeDialog->checkTypes(items);
-        assetTypeDialog->exec();
+        MyMsgBox::runDialog(assetTypeDialog, this, false);
     });
 
     // 3. class
@@ -295,13 +290,15 @@ bool MyEditformWidget::eventFilter(QObject* watched, QEvent* event)
 void MyEditformWidget::showPremiumMessage()
 {
     const QString link = Endpoints::base(Endpoints::Role::Website) + "/ucp.php?mod=soft&op=myteam&do=apply";
-    MyMsgBox box(this);
-    box.setText(QString("您暂无精品资料上传权限，<br/>更多收益及特权请加入<a href=\"%1\" "
-                        "style=\"color:#2BBB61;text-decoration:none\">精品资料团队</a>")
-                    .arg(link),
-                true);
-    box.setCancelVisible(false);
-    box.exec();
+    MyMsgBox::ask(QString("您暂无精品资料上传权限，<br/>更多收益及特权请加入<a href=\"%1\" "
+                          "style=\"color:#2BBB61;text-decoration:none\">精品资料团队</a>")
+                      .arg(link),
+                  this, MyMsgBox::Look { QString(), true, false });
+}
+
+bool MyEditformWidget::tell(const QString& text)
+{
+    return MyMsgBox::alert(text, this) != MyMsgBox::Abandoned;
 }
 
 int MyEditformWidget::typeLimit() const
@@ -345,7 +342,7 @@ void MyEditformWidget::checkFlag(int value)
 
 void MyEditformWidget::resetState()
 {
-    ++loadGeneration;
+    loads.next();
     archiveEntries.clear();
     isArchive = archiveOk = archiveEncrypted = false;
     archiveWarning.clear();
@@ -355,7 +352,6 @@ void MyEditformWidget::resetState()
     md5Unreadable = false;
     dots = 0;
     md5Pending = analysisPending = true;
-    pendingWarning.clear();
     archiveBtn->hide();
     repeatBtn->hide();
     analysis->setText("正在分析上传文件 .");
@@ -399,14 +395,14 @@ bool MyEditformWidget::loadFile(const QString& path, int remaining)
 
     if (!info.exists() || !info.isReadable()) {
         analysisTimer->stop();
-        MyMsgBox::alert(QString("无法读取文件%1，已跳过").arg(form.file_path), this);
-        emit s_edit_next();
+        if (tell(QString("无法读取文件%1，已跳过").arg(form.file_path)))
+            emit s_edit_next();
         return false;
     }
     if (form.file_size < kSmallestFileSize) {
         analysisTimer->stop();
-        MyMsgBox::alert("选择的资源小于1KB，无效资源！", this);
-        emit s_edit_next();
+        if (tell("选择的资源小于1KB，无效资源！"))
+            emit s_edit_next();
         return false;
     }
     parseFileByExecTools();
@@ -431,7 +427,7 @@ bool MyEditformWidget::loadForm(AssetFormData& data)
     xdChid->setValue(form.xueduanid, form.chid);
     chapterText->setText(form.catname_path);
     chapterText->setVisible(!form.catname_path.isEmpty());
-    const int generation = loadGeneration;
+    const Ticket generation = loads.latest();
     QPointer<MyEditformWidget> self(this);
     // The pair's own change signals of the programmatic set above must not clear the chapter.
     QTimer::singleShot(500, this, [self, generation] {
@@ -520,16 +516,16 @@ void MyEditformWidget::selectChapter()
 {
     const int stage = xdChid->stage(), subject = xdChid->subject();
     if (stage == 0 || subject == 0) {
-        MyMsgBox::alert("请选择学段学科！", this);
-        showVersionCombo(0, true);
+        if (tell("请选择学段学科！"))
+            showVersionCombo(0, true);
         return;
     }
     if (!chapterTreeDialog->holdsTree(stage, subject))
         chapterTreeDialog->initTree(stage, subject, form.catpath);
     form.xueduanid = stage;
     form.chid = subject;
-    const int generation = loadGeneration;
-    if (chapterTreeDialog->exec() != QDialog::Accepted || !current(generation))
+    const Ticket generation = loads.latest();
+    if (MyMsgBox::runDialog(chapterTreeDialog, this, false) != QDialog::Accepted || !current(generation))
         return;
     form.catid = chapterTreeDialog->selectedCatid();
     form.catname_path = chapterTreeDialog->selectedNamePath();
@@ -590,18 +586,18 @@ bool MyEditformWidget::collectForm(QString& message)
 bool MyEditformWidget::checkBeforeSave()
 {
     if (archiveEncrypted) {
-        MyMsgBox::alert(QString("解析失败，文件%1\r\n无法解压加密文件").arg(form.file_name), this);
-        emit s_edit_next();
+        if (tell(QString("解析失败，文件%1\r\n无法解压加密文件").arg(form.file_name)))
+            emit s_edit_next();
         return false;
     }
     if (checkState == 2) {
-        MyMsgBox::alert("服务器已有相同资源，不允许重复上传", this);
-        emit s_edit_next();
+        if (tell("服务器已有相同资源，不允许重复上传"))
+            emit s_edit_next();
         return false;
     }
     if (form.file_size < kSmallestFileSize) {
-        MyMsgBox::alert("选择的资源小于1KB，无效资源", this);
-        emit s_edit_next();
+        if (tell("选择的资源小于1KB，无效资源"))
+            emit s_edit_next();
         return false;
     }
     // Deleted or locked since it was added: the author may put it back, or cancel.
@@ -636,14 +632,14 @@ bool MyEditformWidget::checkBeforeSave()
         return false;
     }
     if (isArchive && !archiveOk) {
-        MyMsgBox::alert("压缩文件解析失败，请重新压缩后上传，err:x003", this);
-        emit s_edit_next();
+        if (tell("压缩文件解析失败，请重新压缩后上传，err:x003"))
+            emit s_edit_next();
         return false;
     }
     QString message;
     const bool ok = collectForm(message);
-    if (!message.isEmpty())
-        MyMsgBox::alert(message, this);
+    if (!message.isEmpty() && !tell(message))
+        return false;
     if (!ok) {
         form.is_filling = false;
         focusInvalidField(message);
@@ -708,5 +704,8 @@ void MyEditformWidget::runTextCheck()
         MyMsgBox::alert(refusal, this);
         return;
     }
-    sendTextCheck(this, repeatBtn, form);
+    // The answer is for this file: once the form has moved on (取消, the next file) it is dropped.
+    QPointer<MyEditformWidget> self(this);
+    const Ticket generation = loads.latest();
+    sendTextCheck(this, repeatBtn, form, [self, generation] { return self && self->current(generation); });
 }

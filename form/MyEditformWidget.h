@@ -3,6 +3,7 @@
 #include "form/AssetTypeTreeNode.h"
 #include "form/DuplicateCheck.h"
 #include "intake/ArchiveEntry.h"
+#include "net/LatestRequest.h"
 #include "store/AssetRecords.h"
 #include "widgets/BaseWidget.h"
 
@@ -118,33 +119,36 @@ private:
     void focusInvalidField(const QString& message);
     int typeLimit() const;
 
-    // Asynchronous results: each carries the load it was started for.
-    bool current(int generation) const { return generation == loadGeneration; }
-    void md5Arrived(int generation, const QString& md5);
-    void textArrived(int generation, const QString& text);
-    void listingArrived(int generation, const QString& output, bool ok);
-    void repackArrived(int generation, const QString& path, bool ok);
-    void checkArrived(int generation, const FingerprintAnswer& answer);
+    // Shows `text` for the form; false when the form went while the box was open (then
+    // nothing more of it may be touched).
+    bool tell(const QString& text);
+
+    // Asynchronous results: each carries the ticket of the load it was started for.
+    using Ticket = LatestRequest::Ticket;
+    bool current(Ticket generation) const { return loads.isCurrent(generation); }
+    void md5Arrived(Ticket generation, const QString& md5);
+    void textArrived(Ticket generation, const QString& text);
+    void listingArrived(Ticket generation, const QString& warning, const QString& output, bool ok);
+    void repackArrived(Ticket generation, const QString& warning, const QString& path, bool ok);
+    void checkArrived(Ticket generation, const FingerprintAnswer& answer);
     // Asks the site about the current fingerprint (again, after a failed check).
     void checkWithSite();
     void fingerprint(const QString& path);
-    // The archive tools announce refusals through MyDAO::s_archive_warning right before they
-    // call back; the callback takes the text so that it reaches the run it belongs to.
-    QString takeWarning();
-    bool warningApplied(int generation, const QString& warning);
-    // How a listing or repack callback starts: takes the run's warning; false when the reply
-    // belongs to an earlier load or the warning was shown. Otherwise the analysis is no longer
-    // pending and, when the step failed (`ok` false), the archive is marked unusable.
-    bool archiveStepArrived(int generation, bool ok);
+    // The archive tools tell each run's refusal to that run alone, right before its callback,
+    // which gets it as `warning`: a run of an earlier load or of another form never speaks here.
+    bool warningApplied(Ticket generation, const QString& warning);
+    // How a listing or repack callback starts: false when the reply belongs to an earlier load
+    // or the run's warning was shown. Otherwise the analysis is no longer pending and, when the
+    // step failed (`ok` false), the archive is marked unusable.
+    bool archiveStepArrived(Ticket generation, const QString& warning, bool ok);
 
     AssetFormData form;
     QFileInfo fileInfo;
     QList<AssetTypeTreeNode> types;
-    int loadGeneration = 0;
-    int versionGeneration = 0;
+    // The file loaded now, and the latest request for textbook versions.
+    LatestRequest loads;
+    LatestRequest versions;
     int dots = 0;
-    int archiveRuns = 0;
-    QString pendingWarning;
     QString lastVersionName;
 
     MyAssetTypeDialog* assetTypeDialog = nullptr;

@@ -64,7 +64,7 @@ void MyLinkDistrictWidget::fill(Level level, const QJsonArray& data)
 void MyLinkDistrictWidget::clearFrom(Level level)
 {
     for (int l = level; l <= County; ++l) {
-        ++generation[l];
+        lists[l].dropAll();
         combos[l]->clear();
         combos[l]->hide();
     }
@@ -72,10 +72,10 @@ void MyLinkDistrictWidget::clearFrom(Level level)
 
 void MyLinkDistrictWidget::request(Level level, int upid, bool guess)
 {
-    const int gen = ++generation[level];
+    const LatestRequest::Ticket gen = lists[level].next();
     QPointer<MyLinkDistrictWidget> self(this);
     MyDAO::instance()->getDistrictNetData(kTags[level], upid, [self, level, gen, guess](QJsonArray data) {
-        if (self && self->generation[level] == gen)
+        if (self && self->lists[level].isCurrent(gen))
             self->listArrived(level, data, guess);
     });
 }

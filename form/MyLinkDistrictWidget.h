@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/LatestRequest.h"
+
 #include <QJsonArray>
 #include <QString>
 #include <QWidget>
@@ -49,7 +51,8 @@ private:
     int markStale(Level level, int id);
 
     QComboBox* combos[3] = {};
-    int generation[3] = {};
+    // Per level, only the list asked for last is shown.
+    LatestRequest lists[3];
     int remembered[3] = { -1, -1, -1 };
     QString guessTitle;
     // The stored region whose ids the lists no longer hold.

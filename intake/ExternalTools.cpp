@@ -1,6 +1,7 @@
 #include "intake/ExternalTools.h"
 
 #include "app/AppDir.h"
+#include "app/NestedWait.h"
 #include "app/RunLog.h"
 
 #include <QCoreApplication>
@@ -225,7 +226,9 @@ bool ToolRun::runAndWait(const QString& program, const QStringList& args, int ti
             loop.quit();
         },
         Watch(), workingDir);
-    if (!finished)
+    if (!finished) {
+        NestedWait::Scope scope;
         loop.exec();
+    }
     return result;
 }

@@ -172,11 +172,13 @@ public:
 
     // ---- archives, text, fingerprint (intake/, forwards in net/MyDAOServices.cpp) ----
     // Tests and lists an archive: (entry lines, true) or (tool output, false), later, on the
-    // GUI thread; refusals are announced with s_archive_warning.
-    void readArchive(QString archivePath, std::function<void(QString, bool)> callback);
+    // GUI thread; refusals are announced with s_archive_warning and, when given, to `warned`
+    // of this run alone (right before the callback).
+    void readArchive(QString archivePath, std::function<void(QString, bool)> callback,
+                     std::function<void(QString)> warned = {});
     // Extracts any archive and packs it again as a zip in tmpDir(): (zip path, true) or
-    // (error word, false), later.
-    void repackArchive(QString archivePath, TEXT_OK_CALLBACK callback);
+    // (error word, false), later; refusals as for readArchive().
+    void repackArchive(QString archivePath, TEXT_OK_CALLBACK callback, std::function<void(QString)> warned = {});
     // Plain text of a document from the converter, normalised; empty on any failure.
     void extractText(QString filePath, std::function<void(QString)> callback);
     // MD5 of a file (32 lower-case hex digits, empty when unreadable) computed on a thread.

@@ -173,16 +173,29 @@ bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
 
 // ---- archives, text, fingerprint ----
 
-void MyDAO::readArchive(QString archivePath, std::function<void(QString, bool)> callback)
+void MyDAO::readArchive(QString archivePath, std::function<void(QString, bool)> callback,
+                        std::function<void(QString)> warned)
 {
     inspectArchive(
-        archivePath, tmpDir(), [this](const QString& text) { emit s_archive_warning(text); }, callback);
+        archivePath, tmpDir(),
+        [this, warned](const QString& text) {
+            if (warned)
+                warned(text);
+            emit s_archive_warning(text);
+        },
+        callback);
 }
 
-void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback)
+void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback, std::function<void(QString)> warned)
 {
     repackAsZip(
-        archivePath, tmpDir(), [this](const QString& text) { emit s_archive_warning(text); }, callback);
+        archivePath, tmpDir(),
+        [this, warned](const QString& text) {
+            if (warned)
+                warned(text);
+            emit s_archive_warning(text);
+        },
+        callback);
 }
 
 void MyDAO::extractText(QString filePath, std::function<void(QString)> callback)

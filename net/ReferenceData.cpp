@@ -2,6 +2,7 @@
 
 #include "app/AppDir.h"
 #include "app/Clock.h"
+#include "app/NestedWait.h"
 #include "net/Endpoints.h"
 #include "net/RequestClient.h"
 
@@ -64,6 +65,7 @@ static bool fetchReferenceFile(RequestClient* client, const QString& url, const 
         limit.setSingleShot(true);
         QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
         limit.start(fetchLimit.load());
+        NestedWait::Scope scope;
         loop.exec();
         QObject::disconnect(invalid);
     }

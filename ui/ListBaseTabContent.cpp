@@ -202,10 +202,11 @@ void ListBaseTabContent::requestPage(const QString& flag)
     query.addQueryItem("stage", QString::number(stage));
     query.addQueryItem("subject_id", QString::number(subject));
     query.addQueryItem("page", QString::number(pageNo));
+    const LatestRequest::Ticket ticket = listRequests.next();
     MyDAO::instance()->httpGet(
         URL_ASSET, query,
-        [this](QJsonObject& reply) {
-            if (!replyAccepted(reply))
+        [this, ticket](QJsonObject& reply) {
+            if (!listRequests.isCurrent(ticket) || !replyAccepted(reply))
                 return;
             renderMeta(reply);
             const QJsonArray rows = reply.value(QLatin1String("data")).toArray();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/LatestRequest.h"
 #include "widgets/BaseWidget.h"
 
 #include <QJsonArray>
@@ -94,6 +95,8 @@ private:
     // Shows in the search box whether its words still filter the list.
     void markSearchApplied(bool applied);
 
+    // Only the reply to the latest list request is shown.
+    LatestRequest listRequests;
     QString searchCenter;
     int searchKind = 0;
     int stage = 0;

@@ -119,9 +119,12 @@ void ListYishen::viewDetail(const QString& itemid)
     QUrlQuery query;
     query.addQueryItem("itemid", itemid);
     // No context: a failure is told even when the tab has gone meanwhile; the detail itself
-    // is only shown by a tab that is still there.
+    // is only shown by a tab that is still there. A reply to an earlier "查看详情" says nothing.
     QPointer<ListYishen> self(this);
-    MyDAO::instance()->httpGet(URL_ASSET_DETAIL, query, [self](QJsonObject& reply) {
+    const LatestRequest::Ticket ticket = detailRequests.next();
+    MyDAO::instance()->httpGet(URL_ASSET_DETAIL, query, [self, ticket](QJsonObject& reply) {
+        if (self && !self->detailRequests.isCurrent(ticket))
+            return;
         if (reply.value(QLatin1String("errcode")).toInt() == -3) {
             MyMsgBox::alert(reply.value(QLatin1String("message")).toString());
             return;

@@ -34,4 +34,6 @@ private:
     void viewDetail(const QString& itemid);
 
     QSignalMapper* downloadMapper = nullptr;
+    // Only the latest "查看详情" opens its detail.
+    LatestRequest detailRequests;
 };

@@ -1,5 +1,6 @@
 #include "ui/MyAssetUpload.h"
 
+#include "app/NestedWait.h"
 #include "form/MyEditformWidget.h"
 #include "net/MyDAO.h"
 #include "ui/MyBtnformWidget.h"
@@ -113,8 +114,9 @@ void MyAssetUpload::exitCurEditform()
     stack->removeWidget(editform);
     editform->disconnect(this);
     editform->hide();
-    // The form may be in the middle of one of its own slots (it announced the next file).
-    editform->deleteLater();
+    // The form may be in the middle of one of its own slots (it announced the next file), or
+    // under one of its boxes.
+    NestedWait::deleteWhenIdle(editform);
     editform = nullptr;
     editing = false;
 }
@@ -135,8 +137,7 @@ void MyAssetUpload::showOrEdit(int id, bool isShow)
         return;
     }
     if (isShow) {
-        MyProgressItemDetailDialog dialog(data, this);
-        dialog.exec();
+        MyMsgBox::runDialog(new MyProgressItemDetailDialog(data, window()), this);
         return;
     }
     initEditform(data);

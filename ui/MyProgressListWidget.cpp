@@ -1,5 +1,6 @@
 #include "ui/MyProgressListWidget.h"
 
+#include "app/NestedWait.h"
 #include "net/MyDAO.h"
 #include "ui/MyBatchHeader.h"
 #include "ui/MyProgressItemWidget.h"
@@ -170,11 +171,11 @@ void MyProgressListWidget::removeRow(QString file_md5, int id)
     batchReading->rowRemoved(row);
     forms.removeAt(index);
     placed.removeAll(row);
-    // The row may be the one asking (its delete button): free it once its work is done, and
-    // from now on it must not react to anything.
+    // The row may be the one asking (its delete box may be open): free it once its work is done
+    // and every box has closed, and from now on it must not react to anything.
     disconnect(MyDAO::instance(), nullptr, row, nullptr);
     row->hide();
-    row->deleteLater();
+    NestedWait::deleteWhenIdle(row);
     delete list->takeItem(index);
     updateCount();
     placeVisibleRows();

@@ -169,11 +169,13 @@ void MyTichengBody::renderTableBody()
     query.addQueryItem("page", QString::number(pageNo));
     query.addQueryItem("status", kindValue == 1 ? QStringLiteral("2") : QStringLiteral("1"));
     query.addQueryItem("gainsType", gainsTypeValue.isNull() ? QStringLiteral("") : gainsTypeValue);
+    const LatestRequest::Ticket ticket = recordRequests.next();
     dao->httpGet(
         URL_GAINS_INFO, query,
-        [this](QJsonObject& reply) {
+        [this, ticket](QJsonObject& reply) {
             // A request that got no usable answer says nothing about the records: keep the table.
-            if (ListBaseTabContent::isClientFailure(reply) || reply.value(QLatin1String("code")).toInt() != 0)
+            if (!recordRequests.isCurrent(ticket) || ListBaseTabContent::isClientFailure(reply)
+                || reply.value(QLatin1String("code")).toInt() != 0)
                 return;
             const QJsonArray records = reply.value(QLatin1String("data")).toArray();
             emptyText->setVisible(records.isEmpty());

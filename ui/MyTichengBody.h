@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/LatestRequest.h"
 #include "widgets/BaseWidget.h"
 
 #include <QJsonArray>
@@ -56,6 +57,8 @@ private:
     int kindValue = 0;
     QList<int> columnWidths { 0, 80, 80, 80, 80, 80 };
     MyDAO* dao = nullptr;
+    // Only the reply to the latest records request is shown.
+    LatestRequest recordRequests;
     QString startTime;
     QString endTime;
     int pageNo = 1;

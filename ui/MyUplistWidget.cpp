@@ -1,5 +1,6 @@
 #include "ui/MyUplistWidget.h"
 
+#include "app/NestedWait.h"
 #include "ui/ListDaishen.h"
 #include "ui/ListHuishou.h"
 #include "ui/ListYishen.h"
@@ -63,7 +64,7 @@ void MyUplistWidget::showDetail(const QJsonObject& object)
     connect(detail, &MyDetailWidget::s_back_2_list, this, [this] {
         stacked->setCurrentWidget(listWidget);
         // Deleted later: the signal comes from inside the widget's own button.
-        detail->deleteLater();
+        NestedWait::deleteWhenIdle(detail);
         detail = nullptr;
     });
 }

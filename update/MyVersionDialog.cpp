@@ -1,6 +1,7 @@
 #include "update/MyVersionDialog.h"
 
 #include "app/AppDir.h"
+#include "app/NestedWait.h"
 #include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "widgets/MyMsgBox.h"
@@ -34,11 +35,7 @@ const char* const kUpToDateStyle
 
 void warn(const QString& text)
 {
-    MyMsgBox box;
-    box.setTitle(QStringLiteral("警告信息"));
-    box.setText(text);
-    box.setCancelVisible(false);
-    box.exec();
+    MyMsgBox::ask(text, nullptr, MyMsgBox::Look { QStringLiteral("警告信息"), false, false });
 }
 
 } // namespace
@@ -133,7 +130,11 @@ void MyVersionDialog::queryVersions()
     };
     // A small file: a network that cannot bring it in a few seconds must not hold the start.
     MyDAO::instance()->httpGet(versionAddress, query, onReply, nullptr, kVersionDeadlineMs);
-    loop.exec();
+    {
+        // Ends early when the window under this dialog is replaced.
+        NestedWait::Scope scope(this, [&loop] { loop.quit(); });
+        loop.exec();
+    }
     *waiting = nullptr;
 }
 
@@ -161,8 +162,9 @@ void MyVersionDialog::onCheckClicked()
 
 int MyVersionDialog::checkOnStart()
 {
+    QPointer<MyVersionDialog> self(this);
     queryVersions();
-    if (latestVersion.isEmpty() || latestVersion == currentVersion)
+    if (!self || latestVersion.isEmpty() || latestVersion == currentVersion)
         return 0;
     return exec();
 }

@@ -1,5 +1,7 @@
 #include "widgets/MyMsgBox.h"
 
+#include "app/NestedWait.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -146,19 +148,53 @@ QString MyMsgBox::title() const
     return titleLabel->text();
 }
 
-int MyMsgBox::alert(const QString& text, QWidget* parent)
+int MyMsgBox::alert(const QString& text, QWidget* owner)
 {
-    MyMsgBox box(parent);
-    box.setText(text);
-    box.setCancelVisible(false);
-    return box.exec();
+    return ask(text, owner, Look { QString(), false, false });
 }
 
-int MyMsgBox::confirm(const QString& text, QWidget* parent, bool html)
+int MyMsgBox::confirm(const QString& text, QWidget* owner, bool html)
 {
-    MyMsgBox box(parent);
-    box.setText(text, html);
-    return box.exec();
+    return ask(text, owner, Look { QString(), html, true });
+}
+
+int MyMsgBox::ask(const QString& text, QWidget* owner, const Look& look)
+{
+    if (owner && NestedWait::isGone(owner))
+        return Abandoned;
+    auto* box = new MyMsgBox(owner ? owner->window() : nullptr);
+    box->setText(text, look.html);
+    if (!look.title.isEmpty())
+        box->setTitle(look.title);
+    box->setCancelVisible(look.cancel);
+    return runDialog(box, owner);
+}
+
+int MyMsgBox::runDialog(QDialog* dialog, const QObject* owner, bool dispose)
+{
+    QPointer<QDialog> held(dialog);
+    QPointer<const QObject> guard(owner);
+    int result = Abandoned;
+    if (!owner || !NestedWait::isGone(owner)) {
+        // An owner deleted outright (not through deleteWhenIdle) closes the box as well.
+        QMetaObject::Connection gone;
+        if (owner)
+            gone = connect(owner, &QObject::destroyed, dialog, [held] {
+                if (held)
+                    held->done(Abandoned);
+            });
+        NestedWait::Scope scope(owner, [held] {
+            if (held)
+                held->done(Abandoned);
+        });
+        result = dialog->exec();
+        QObject::disconnect(gone);
+    }
+    if (!held || (owner && NestedWait::isGone(guard.data())))
+        result = Abandoned;
+    if (dispose)
+        delete held.data();
+    return result;
 }
 
 int MyMsgBox::exec()

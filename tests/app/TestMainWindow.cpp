@@ -8,6 +8,7 @@
 #include "net/MyDAO.h"
 #include "support/UrlSink.h"
 #include "ui/MyAssetUpload.h"
+#include "ui/MyProgressItemDetailDialog.h"
 #include "ui/MyTichengWidget.h"
 #include "ui/MyUplistWidget.h"
 #include "update/MyVersionDialog.h"
@@ -23,6 +24,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -454,6 +456,45 @@ private slots:
         QCOMPARE(MyMsgBox::shownBoxes().size(), 1);
         flushDeletes();
         QVERIFY(w.isNull());
+    }
+
+    void sessionEndsUnderARowsDetail()
+    {
+        // A row's detail is open when the session expires, and the author logs in again.
+        MyDAO* dao = MyDAO::instance();
+        QTemporaryDir dir;
+        AssetFormData record;
+        record.file_path = dir.filePath("详情.pdf");
+        record.file_name = "详情.pdf";
+        record.file_dir = dir.path();
+        record.file_size = 2048;
+        record.file_md5 = "00112233445566778899aabbccddeeff";
+        record.subject = "会话过期时打开的详情";
+        QVERIFY(dao->saveAssetForm(record, false));
+
+        QPointer<MainWindow> old = new MainWindow;
+        old->show();
+        Announcements announced;
+        announced.listen(old);
+        MyMsgBox::answerNext(MyMsgBox::PressSubmit);
+        whenLoginShows([](LoginWindow* login) { login->accept(); });
+        QTimer expire;
+        expire.setInterval(10);
+        connect(&expire, &QTimer::timeout, this, [&expire, dao] {
+            if (qobject_cast<MyProgressItemDetailDialog*>(QApplication::activeModalWidget())) {
+                expire.stop();
+                emit dao->s_session_invalid("登录已过期，请重新登录");
+            }
+        });
+        expire.start();
+        // Returns once the detail has closed: with the window it was shown over.
+        emit dao->s_show_or_edit(record.id, true);
+
+        QCOMPARE(announced.kinds, QStringList({ "LoginWindow", "MainWindow" }));
+        QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(nullptr));
+        flushDeletes();
+        QVERIFY(old.isNull());
+        delete announced.windows[1];
     }
 
     void switchOfAccountOpensANewWindow()

@@ -58,12 +58,27 @@ private slots:
     void duplicateFileSkipped();
     void archives_data();
     void archives();
+    void archiveWarningStaysWithItsForm();
     void cancelDeletesOnlyTmpFiles_data();
     void cancelDeletesOnlyTmpFiles();
     void titleNamingOnlyAStageKeepsTheRest();
     void fingerprintTakenAgainOnceReadable();
 
 private:
+    // A zip made with 7-Zip of small files of the given names.
+    QString zipOf(const QString& name, const QStringList& files)
+    {
+        QTemporaryDir content;
+        for (const QString& f : files)
+            writeFile(content.filePath(f), 1200, f.toUtf8());
+        const QString zip = kit.dir.filePath(name);
+        QProcess p;
+        p.setWorkingDirectory(content.path());
+        const QString sevenZip = QStandardPaths::findExecutable("7zz");
+        // Stored, not compressed: the zip is no smaller than its files.
+        p.start(sevenZip.isEmpty() ? QString("7z") : sevenZip, { "a", "-tzip", "-mx0", zip, "." });
+        return p.waitForFinished(60000) && p.exitCode() == 0 ? zip : QString();
+    }
     QString file(const QString& name, qint64 size, const QByteArray& seed)
     {
         const QString path = kit.dir.filePath(name);
@@ -298,6 +313,26 @@ void TestEditform::archives()
     // The form now holds the repacked zip of the tmp directory.
     QVERIFY2(form.formData().file_path.startsWith(MyDAO::tmpDir()), qPrintable(form.formData().file_path));
     QVERIFY(QFileInfo::exists(form.formData().file_path));
+}
+
+void TestEditform::archiveWarningStaysWithItsForm()
+{
+    // A batch with an archive holding another archive is given up while its archive is still
+    // being read; the next batch's form reads a clean archive meanwhile.
+    const QString nested = zipOf("初中数学嵌套.zip", { "a.txt", "inner.rar" });
+    const QString clean = zipOf("初中数学干净.zip", { "b.txt", "c.txt" });
+    QVERIFY(!nested.isEmpty() && !clean.isEmpty());
+    auto* given = new MyEditformWidget;
+    QVERIFY(given->loadFile(nested, 0));
+    delete given;
+
+    MyEditformWidget form;
+    QSignalSpy nextSpy(&form, &MyEditformWidget::s_edit_next);
+    QVERIFY(form.loadFile(clean, 0));
+    QTRY_VERIFY_WITH_TIMEOUT((form.archiveOk && form.checkState == 1) || nextSpy.count() > 0, 60000);
+    QCOMPARE(shownTexts(), QStringList());
+    QVERIFY(form.archiveWarning.isEmpty());
+    QCOMPARE(nextSpy.count(), 0);
 }
 
 void TestEditform::cancelDeletesOnlyTmpFiles_data()

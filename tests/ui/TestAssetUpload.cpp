@@ -4,6 +4,7 @@
 #include "form/MyEditformWidget.h"
 #include "form/MyLinkDistrictWidget.h"
 #include "form/XdChidItemWidgets.h"
+#include "support/HeldBox.h"
 #include "ui/MyAssetUpload.h"
 #include "ui/MyBtnformWidget.h"
 #include "ui/MyProgressListWidget.h"
@@ -73,6 +74,7 @@ private slots:
     void batchCarriesValuesAndSkipsSmallFile();
     void dropOfNothingUsable();
     void storedRecordOpensForEditing();
+    void batchEndsUnderAnOpenBox();
 
 private:
     FormTestFixture kit;
@@ -219,6 +221,37 @@ void TestAssetUpload::storedRecordOpensForEditing()
     QWidget* expected = page.progressList()->rowCount() > 0 ? static_cast<QWidget*>(page.progressList())
                                                             : static_cast<QWidget*>(page.emptyPanel());
     QCOMPARE(page.currentWidget(), expected);
+}
+
+void TestAssetUpload::batchEndsUnderAnOpenBox()
+{
+    // The site has the file, but its first answer about it fails: saving asks again and says so
+    // in a box, and the answer lands while that box is open and ends the batch under it.
+    const QString path = kit.dir.filePath("初中数学已有的.pdf");
+    const QString md5 = writeFile(path, 3000, "already on the site, asked twice");
+    QVERIFY(!kit.site.admin("POST", "/__devsite/known-md5", QJsonObject { { "md5", md5 } }).isNull());
+    QVERIFY(kit.site.fault({ { "path", "/toolupload/asset/subset-check" }, { "count", 1 }, { "status", 500 } }));
+
+    MyAssetUpload page;
+    answerNextFileDialog({ path });
+    button(page.emptyPanel(), "quick_btn")->click();
+    QPointer<MyEditformWidget> form = page.editForm();
+    QVERIFY(form);
+    QTRY_VERIFY_WITH_TIMEOUT(form->checkFailed, 20000);
+    MyMsgBox::clearShown();
+
+    const QString known = "服务器已有相同资源，不允许重复上传";
+    HeldBox boxes;
+    boxes.onBox(known, HeldBox::press);
+    button(form, "save_btn")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form, 20000);
+    QVERIFY(boxes.stepsDone());
+    QVERIFY(!page.isEditing());
+    QCOMPARE(shownTexts(), (QStringList { "正在重新向服务器查重，请稍后再保存", known }));
+    // The first box closed by itself once the form it spoke for was on its way out.
+    QCOMPARE(MyMsgBox::shownBoxes().at(0).result, int(MyMsgBox::Abandoned));
+    for (const AssetFormData& a : MyDAO::instance()->loadPendingAssets())
+        QVERIFY(a.file_md5 != md5);
 }
 
 QTEST_MAIN(TestAssetUpload)

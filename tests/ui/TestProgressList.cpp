@@ -3,6 +3,7 @@
 
 #include "net/MyDAO.h"
 #include "support/DevsiteFixture.h"
+#include "support/HeldBox.h"
 #include "support/TestFiles.h"
 #include "support/TestPaths.h"
 #include "ui/MyProgressItemDetailDialog.h"
@@ -55,6 +56,7 @@ private slots:
     void failureTurnsRedAndANewStartSucceeds();
     void deleteRow_data();
     void deleteRow();
+    void rowGoesWhileItsDeleteBoxIsOpen();
     void restoreAfterRestartResumesFromTheStoredPoint();
     void startAllTwiceQueuesEveryIdleRowOnce();
     void editViewAndFolderButtons();
@@ -312,6 +314,32 @@ void TestProgressList::deleteRow()
         QVERIFY2(rangesOf(f.md5).size() <= sent + 1, qPrintable(rangesOf(f.md5).join(", ")));
         QVERIFY(!siteHasComplete(f.md5));
     }
+}
+
+void TestProgressList::rowGoesWhileItsDeleteBoxIsOpen()
+{
+    // The author asks to delete an uploading row; before they answer, the site accepts the
+    // row's submission and the list removes the row.
+    const TestFile f = makeTestFile(files.path(), QString("提交中%1.pdf").arg(seed), 3 * MiB, seed);
+    slowPieces(100, 150);
+    const AssetFormData form = save(f, true);
+    QPointer<MyProgressItemWidget> row = list->findRow(f.md5, form.id);
+    QVERIFY(row && row->isActive());
+
+    HeldBox boxes;
+    boxes.onBox("文件正在上传，确定删除吗？", [&](MyMsgBox*) { emit dao->s_completed_submit(f.md5, form.id); });
+    row->deleteButton()->click();
+    QVERIFY(boxes.stepsDone());
+    QTRY_VERIFY(!row);
+    QCOMPARE(list->rowCount(), 0);
+    // The box closed by itself with the row.
+    QCOMPARE(MyMsgBox::shownBoxes().size(), 1);
+    QCOMPARE(MyMsgBox::shownBoxes().at(0).result, int(MyMsgBox::Abandoned));
+    // The answer came for a row that was gone: nothing was deleted on its behalf.
+    bool stored = false;
+    for (const AssetFormData& a : dao->loadPendingAssets())
+        stored = stored || a.id == form.id;
+    QVERIFY(stored);
 }
 
 void TestProgressList::restoreAfterRestartResumesFromTheStoredPoint()
