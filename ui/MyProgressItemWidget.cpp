@@ -56,6 +56,7 @@ MyProgressItemWidget::MyProgressItemWidget(const AssetFormData& form, QWidget* p
     MyDAO* dao = MyDAO::instance();
     connect(dao, &MyDAO::s_start_upload, this, &MyProgressItemWidget::onStartUpload);
     connect(dao, &MyDAO::frm_update_progress_item, this, &MyProgressItemWidget::updateForm);
+    connect(dao, &MyDAO::s_upload_retry_at, this, &MyProgressItemWidget::onRetryAt);
 }
 
 QString MyProgressItemWidget::lookStyle(Look look)
@@ -132,6 +133,10 @@ void MyProgressItemWidget::ensureBuilt()
     textRow->addWidget(rateLabel);
     textRow->addStretch();
     progressLayout->addLayout(textRow);
+    retryLabel = new QLabel(progressBlock);
+    retryLabel->setObjectName("progress_retry");
+    retryLabel->setVisible(false);
+    progressLayout->addWidget(retryLabel);
     progressLayout->addStretch();
     grid->addWidget(progressBlock, 0, 2);
 
@@ -161,6 +166,7 @@ void MyProgressItemWidget::ensureBuilt()
     showProgress();
     setStyleSheet(lookStyle(currentLook));
     setLook(currentLook, rate);
+    showRetry();
     if (active)
         startBtn->setToolTip("暂停");
 }
@@ -189,6 +195,7 @@ void MyProgressItemWidget::start()
     // again; a flag left from an earlier pause would freeze the row at "等待上传".
     pausedByUser = false;
     setLook(Look::Waiting, kWaitingRate);
+    clearRetry();
     MyDAO* dao = MyDAO::instance();
     dao->cacheForm(formData);
     uploadJob.file_status = UploadStatus::Waiting;
@@ -204,6 +211,7 @@ void MyProgressItemWidget::pause()
         return;
     active = false;
     setLook(Look::Idle, kIdleRate);
+    clearRetry();
     uploadJob.file_status = UploadStatus::Idle;
     MyDAO::instance()->stopUpload(uploadJob);
     if (startBtn)
@@ -223,7 +231,9 @@ void MyProgressItemWidget::applyProgress(qulonglong loaded, const QString& msg, 
     // Reports of a piece that was in flight when the row was paused, or of a worker that
     // let go of the job, may come late: the bar only moves forward.
     const qint64 bytes = qint64(qMin<qulonglong>(loaded, qulonglong(LLONG_MAX)));
-    if (bytes > uploadJob.file_size_loaded) {
+    // Except when the service refused the resume point and the file goes again from 0.
+    const bool restarted = bytes == 0 && msg.isEmpty() && !uploadRate.isEmpty();
+    if (bytes > uploadJob.file_size_loaded || restarted) {
         uploadJob.file_size_loaded = bytes;
         showProgress();
     }
@@ -306,6 +316,7 @@ void MyProgressItemWidget::setLook(Look look, const QString& rateLabelText)
         setStyleSheet(lookStyle(look));
     startBtn->setIcon(QIcon(look == Look::Idle || look == Look::Failed ? ":/images/start.png" : ":/images/pause.png"));
     rateLabel->setText(rate);
+    rateLabel->setToolTip(statusTip());
 }
 
 void MyProgressItemWidget::showTexts()
@@ -333,4 +344,40 @@ void MyProgressItemWidget::resizeEvent(QResizeEvent* event)
     BaseWidget::resizeEvent(event);
     if (built)
         elideTitle();
+}
+
+QString MyProgressItemWidget::statusTip() const
+{
+    if (currentLook != Look::Failed)
+        return QString();
+    if (nextTry.isValid())
+        return QString("网络或服务器暂时出错，上传已中断。\n将于 %1 自动重试，也可点击“开始”立即重试。")
+            .arg(nextTry.toString("HH:mm:ss"));
+    return QString("上传或提交未能完成，原因见此处文字。\n不会自动重试：请检查后点击“开始”再试，或删除该资料。");
+}
+
+void MyProgressItemWidget::onRetryAt(QString file_md5, int id, QDateTime when)
+{
+    if (!matches(file_md5, id) || currentLook != Look::Failed)
+        return;
+    nextTry = when;
+    showRetry();
+}
+
+void MyProgressItemWidget::clearRetry()
+{
+    if (!nextTry.isValid())
+        return;
+    nextTry = QDateTime();
+    MyDAO::instance()->cancelUploadRetry(formData.id);
+    showRetry();
+}
+
+void MyProgressItemWidget::showRetry()
+{
+    if (!built)
+        return;
+    retryLabel->setVisible(nextTry.isValid());
+    retryLabel->setText(nextTry.isValid() ? QString("%1 自动重试").arg(nextTry.toString("HH:mm:ss")) : QString());
+    rateLabel->setToolTip(statusTip());
 }

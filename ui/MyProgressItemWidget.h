@@ -3,6 +3,8 @@
 #include "store/AssetRecords.h"
 #include "widgets/BaseWidget.h"
 
+#include <QDateTime>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -32,6 +34,10 @@ public:
     bool isPausedByUser() const { return pausedByUser; }
     Look look() const { return currentLook; }
     QString rateText() const { return rate; }
+    // When the engine will start this failed row again by itself (invalid when it will not).
+    QDateTime retryAt() const { return nextTry; }
+    // What the row's status means and what comes next, for its tool tip.
+    QString statusTip() const;
     // Same row: the job's MD5 and the form's id.
     bool matches(const QString& file_md5, int id) const;
 
@@ -71,6 +77,10 @@ private:
     void showTexts();
     void showProgress();
     void elideTitle();
+    // The automatic retry after a network failure: shown under the progress, and in the tip.
+    void onRetryAt(QString file_md5, int id, QDateTime when);
+    void clearRetry();
+    void showRetry();
 
     AssetFormData formData;
     UploadFile uploadJob;
@@ -91,4 +101,6 @@ private:
     QPushButton* editBtn = nullptr;
     QPushButton* dirBtn = nullptr;
     QLabel* markLabel = nullptr;
+    QLabel* retryLabel = nullptr;
+    QDateTime nextTry;
 };
