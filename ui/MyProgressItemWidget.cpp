@@ -348,8 +348,16 @@ void MyProgressItemWidget::resizeEvent(QResizeEvent* event)
 
 QString MyProgressItemWidget::statusTip() const
 {
-    if (currentLook != Look::Failed)
-        return QString();
+    switch (currentLook) {
+    case Look::Idle:
+        return QString("未在上传。点击“开始”从已上传的位置继续。");
+    case Look::Waiting:
+        return QString("排队等待上传，轮到时自动开始。");
+    case Look::Uploading:
+        return QString("正在上传。完成后自动提交资料信息。");
+    case Look::Failed:
+        break;
+    }
     if (nextTry.isValid())
         return QString("网络或服务器暂时出错，上传已中断。\n将于 %1 自动重试，也可点击“开始”立即重试。")
             .arg(nextTry.toString("HH:mm:ss"));
@@ -378,6 +386,6 @@ void MyProgressItemWidget::showRetry()
     if (!built)
         return;
     retryLabel->setVisible(nextTry.isValid());
-    retryLabel->setText(nextTry.isValid() ? QString("%1 自动重试").arg(nextTry.toString("HH:mm:ss")) : QString());
+    retryLabel->setText(nextTry.isValid() ? QString("将于 %1 自动重试").arg(nextTry.toString("HH:mm:ss")) : QString());
     rateLabel->setToolTip(statusTip());
 }
