@@ -135,6 +135,8 @@ void MyProgressItemWidget::ensureBuilt()
     progressLayout->addLayout(textRow);
     retryLabel = new QLabel(progressBlock);
     retryLabel->setObjectName("progress_retry");
+    // A quiet third line: the row is only 58 pixels high.
+    retryLabel->setStyleSheet("color: #999; font-size: 12px;");
     retryLabel->setVisible(false);
     progressLayout->addWidget(retryLabel);
     progressLayout->addStretch();
