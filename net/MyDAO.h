@@ -191,8 +191,9 @@ public:
 
     // ---- upload bookkeeping (upload/UploadJobList, forwards in net/MyDAOServices.cpp) ----
     // Queues a job for the workers with status Waiting. A completed job, one already waiting
-    // (same MD5 or same id) and one a worker holds are ignored, unless that worker has been
-    // told to let go of it: then the job waits until the worker has.
+    // (same id) and one a worker holds are ignored, unless that worker has been told to let go
+    // of it: then the job waits until the worker has. Another asset of the same file waits
+    // while a worker sends that file.
     void enqueueUpload(UploadFile job);
     // Takes the job out of the queue and hands its status to the worker holding it; that
     // worker still holds the id until its own loop lets go of it.

@@ -38,7 +38,7 @@ MyUploadThread::MyUploadThread(QObject* parent)
     // here: the pending-list loader asks for it from its own thread, and a worker may be
     // deleted by then.
 
-    // Spread the five workers' polling a little.
+    // Spread the five workers' start a little.
     const QTime now = QTime::currentTime();
     QRandomGenerator gen(quint32(now.msec() + 1000 * now.second()));
     QThread::msleep(gen.bounded(10));
