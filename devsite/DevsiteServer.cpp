@@ -323,6 +323,8 @@ bool DevsiteServer::waitStopped(int ms)
 
 bool DevsiteServer::applyFault(const RequestLog::Fault& fault, const httplib::Request& req, httplib::Response& res)
 {
+    if (fault.kind != RequestLog::FaultKind::Delay && fault.kind != RequestLog::FaultKind::None && fault.delayMs > 0)
+        log.pause(fault.delayMs);
     switch (fault.kind) {
     case RequestLog::FaultKind::None:
         return false;

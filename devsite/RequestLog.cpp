@@ -103,14 +103,15 @@ bool RequestLog::addFault(const QJsonObject& faultSpec, QString* error)
         }
         ++kinds;
     }
-    if (faultSpec.contains("delay_ms")) {
-        f.kind = FaultKind::Delay;
+    // A delay alone lets the request be answered as usual afterwards; with another kind it
+    // holds that answer back.
+    const bool delayed = faultSpec.contains("delay_ms");
+    if (delayed) {
         f.delayMs = faultSpec.value("delay_ms").toInt(-1);
         if (f.delayMs < 0 || f.delayMs > 600000) {
             *error = "\"delay_ms\" must be 0..600000";
             return false;
         }
-        ++kinds;
     }
     if (faultSpec.value("drop").toBool()) {
         f.kind = FaultKind::Drop;
@@ -133,8 +134,13 @@ bool RequestLog::addFault(const QJsonObject& faultSpec, QString* error)
         f.body = faultSpec.value("body").toString().toUtf8();
         ++kinds;
     }
+    if (kinds == 0 && delayed) {
+        f.kind = FaultKind::Delay;
+        kinds = 1;
+    }
     if (kinds != 1) {
-        *error = "give exactly one of status, delay_ms, drop, hang, session_invalid, body";
+        *error = "give exactly one of status, delay_ms, drop, hang, session_invalid, body (delay_ms may go "
+                 "with status, session_invalid or body)";
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex);

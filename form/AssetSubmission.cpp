@@ -15,6 +15,8 @@ QByteArray jsonText(const QJsonValue& value)
     return wrapped.mid(1, wrapped.size() - 2);
 }
 
+int retireRetryMs = 1000;
+
 // A region level that was left open (-1) is sent as 0.
 int regionId(int id)
 {
@@ -90,6 +92,11 @@ AssetSubmission::AssetSubmission(UploadJobList& cache, Hooks hooks)
 {
 }
 
+void AssetSubmission::setRetireRetryMsForTesting(int ms)
+{
+    retireRetryMs = ms;
+}
+
 void AssetSubmission::submitCached(int id)
 {
     if (!cache.hasCachedForm(id))
@@ -102,30 +109,59 @@ void AssetSubmission::submit(const AssetFormData& form)
     const int id = form.id;
     const QString md5 = form.file_md5;
     // A second start while the first submission is under way would be refused as a
-    // duplicate by the site once the first is accepted.
-    if (submitting.contains(id))
+    // duplicate by the site once the first is accepted; one the site accepted already is
+    // never sent again.
+    if (submitting.contains(id) || acceptedUnretired.contains(id))
         return;
     submitting.insert(id);
-    hooks.post(submissionBody(form, hooks.uid()), [this, id, md5](QJsonObject& reply) {
-        submitting.remove(id);
+    // The record belongs to the account it is submitted for, whoever is logged in when the
+    // answer comes.
+    const int uid = hooks.uid();
+    hooks.post(submissionBody(form, uid), [this, id, md5, uid](QJsonObject& reply) {
         // The row may have been deleted meanwhile (its cached form went with it): the
         // answer then concerns nothing the author still has.
         if (!cache.hasCachedForm(id) || cache.cachedForm(id).file_md5 != md5) {
+            submitting.remove(id);
             writeLog(QStringLiteral("%1 提交结果到达时资料已删除").arg(md5));
             return;
         }
         AssetFormData cached = cache.cachedForm(id);
         const SubmissionVerdict verdict = judgeSubmissionReply(reply);
         if (verdict.accepted) {
-            if (hooks.retire(cached))
-                cache.removeCachedForm(id);
+            retireAccepted(id, md5, uid, 1);
             return;
         }
-        // The bytes are all on the site; only the submission is missing.
+        submitting.remove(id);
+        // The bytes are all on the site; only the submission is missing. An expired session
+        // ends here too (with the site's text): the row can be started again after the new
+        // login.
         cached.file_size_loaded = cached.file_size;
         cache.cacheForm(cached);
         hooks.refused(id, md5, cached.file_size_loaded, verdict.text);
     });
+}
+
+void AssetSubmission::retireAccepted(int id, const QString& file_md5, int uid, int attempt)
+{
+    if (!cache.hasCachedForm(id) || cache.cachedForm(id).file_md5 != file_md5) {
+        submitting.remove(id);
+        return;
+    }
+    const AssetFormData cached = cache.cachedForm(id);
+    const Hooks::Retire result = hooks.retire(cached, uid);
+    if (result == Hooks::Retire::Failed && attempt < kRetireAttempts) {
+        // Still "submitting", so that no start sends it again meanwhile.
+        hooks.later(retireRetryMs << (attempt - 1),
+                    [this, id, file_md5, uid, attempt]() { retireAccepted(id, file_md5, uid, attempt + 1); });
+        return;
+    }
+    submitting.remove(id);
+    cache.removeCachedForm(id);
+    if (result == Hooks::Retire::Failed) {
+        acceptedUnretired.insert(id);
+        writeLog(QStringLiteral("%1 已提交成功，但本地记录未能标记为已提交").arg(file_md5), 1);
+        hooks.submittedUnretired(cached);
+    }
 }
 
 void AssetSubmission::forget(const QString& file_md5, int id)

@@ -41,8 +41,13 @@ public:
         std::function<void(const QByteArray& body, std::function<void(QJsonObject&)> reply)> post;
         // The account logged in now.
         std::function<int()> uid;
-        // Retires the accepted record; false when nothing was retired.
-        std::function<bool(const AssetFormData& form)> retire;
+        // Retires the accepted record of account `uid`.
+        enum class Retire { Retired, NoRecord, Failed };
+        std::function<Retire(const AssetFormData& form, int uid)> retire;
+        // The accepted record could not be marked as submitted: its row goes as if it had been.
+        std::function<void(const AssetFormData& form)> submittedUnretired;
+        // Runs `fn` later, after `ms` milliseconds, on the same thread.
+        std::function<void(int ms, std::function<void()> fn)> later;
         // A refusal: the text for the record's row, all bytes counted as loaded.
         std::function<void(int id, const QString& file_md5, qint64 loaded, const QString& text)> refused;
     };
@@ -58,8 +63,17 @@ public:
     // A deleted record's cached form goes, so that a late reply finds nothing to retire.
     void forget(const QString& file_md5, int id);
 
+    // Attempts of the retiring statement before the record is given up as submitted anyway.
+    static constexpr int kRetireAttempts = 4;
+    static void setRetireRetryMsForTesting(int ms);
+
 private:
+    // Retires an accepted record, trying the statement again a few times when it fails.
+    void retireAccepted(int id, const QString& file_md5, int uid, int attempt);
+
     UploadJobList& cache;
     Hooks hooks;
     QSet<int> submitting;
+    // Accepted by the site in this run but not marked as such in the store: never sent again.
+    QSet<int> acceptedUnretired;
 };

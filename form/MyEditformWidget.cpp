@@ -595,6 +595,11 @@ bool MyEditformWidget::checkBeforeSave()
             emit s_edit_next();
         return false;
     }
+    // The file is in the upload list already: the author is told and the row is pointed out.
+    if (MyDAO::instance()->refuseListedDuplicate(form)) {
+        emit s_edit_next();
+        return false;
+    }
     if (form.file_size < kSmallestFileSize) {
         if (tell("选择的资源小于1KB，无效资源"))
             emit s_edit_next();

@@ -21,6 +21,7 @@
 #include "store/Database.h"
 #include "upload/UploadJobList.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -157,6 +158,12 @@ public:
     // Inserts a new asset (id 0, the new id is written back) or updates it.
     bool saveAssetForm(AssetFormData& form, bool startUpload);
     bool updateAssetForm(AssetFormData& form, bool startUpload);
+    // The id of the asset in the upload list (pending, this account) that has this file, or 0.
+    int listedAssetWithMd5(const QString& file_md5);
+    // A new asset whose file is in the upload list already: the author is told, the list
+    // points at the row that has it (s_listed_duplicate), and true is returned.
+    bool refuseListedDuplicate(const AssetFormData& form);
+    static QString duplicateRefusedText();
     // Fills `form` from the asset row and its types; false when nothing was found.
     bool loadAsset(int id, AssetFormData& form);
     // The pending assets of the user (one per MD5, newest first), also sent with
@@ -166,7 +173,9 @@ public:
     // Records a progress report; may be called from any thread (the work is done on the
     // thread of this object).
     void updateUploadProgress(const UploadFile& job, const QString& rate);
+    // Retires the record for the account logged in now, or for `ownerUid`.
     bool retireSubmittedAsset(const AssetFormData& form);
+    Database::Retire retireSubmittedAsset(const AssetFormData& form, int ownerUid);
     // Full path of the database file.
     static QString databasePath();
 
@@ -186,8 +195,9 @@ public:
 
     // ---- upload bookkeeping (upload/UploadJobList, forwards in net/MyDAOServices.cpp) ----
     // Queues a job for the workers with status Waiting. A completed job, one already waiting
-    // (same MD5 or same id) and one a worker holds are ignored, unless that worker has been
-    // told to let go of it: then the job waits until the worker has.
+    // (same id) and one a worker holds are ignored, unless that worker has been told to let go
+    // of it: then the job waits until the worker has. Another asset of the same file waits
+    // while a worker sends that file.
     void enqueueUpload(UploadFile job);
     // Takes the job out of the queue and hands its status to the worker holding it; that
     // worker still holds the id until its own loop lets go of it.
@@ -198,9 +208,21 @@ public:
     // Removes every waiting job with this MD5 or this id from the job list.
     void removeQueuedJobs(const QString& file_md5, int id);
     using TakeResult = UploadJobList::TakeResult;
-    // Worker side: lets go of `heldId` and takes the first waiting job that no other worker
-    // holds into `job`. Never waits for the job mutex: Busy when another thread holds it.
-    TakeResult takeUploadJob(int heldId, UploadFile& job) { return jobs.take(heldId, job); }
+    // Worker side: lets go of `heldId` (resume point `heldLoaded`) and takes the first waiting
+    // job that no other worker holds into `job`; `taken` runs under the job mutex. Never waits
+    // for the job mutex: Busy when another thread holds it.
+    TakeResult takeUploadJob(int heldId, qint64 heldLoaded, UploadFile& job,
+                             const std::function<void(const UploadFile&)>& taken = {})
+    {
+        return jobs.take(heldId, heldLoaded, job, taken);
+    }
+    TakeResult takeUploadJob(int heldId, UploadFile& job) { return jobs.take(heldId, -1, job); }
+    // The workers' wake-up: see UploadJobList.
+    quint64 uploadWakeCount() const { return jobs.wakeCount(); }
+    bool waitForUploadWake(quint64 seen, int ms) const { return jobs.waitForWake(seen, ms); }
+    void wakeUploadWorkers() { jobs.wakeWorkers(); }
+    // Whether every worker is held back by lockUploadThread(true).
+    bool uploadsLocked() const { return jobs.paused(); }
     // Lets go of a job id taken by a worker that has stopped.
     void releaseUploadJob(int id) { jobs.release(id); }
     // Every held job is being let go (the workers are stopping): they may be queued again.
@@ -208,6 +230,15 @@ public:
     // Copies of the waiting jobs and of the ids taken by workers.
     QList<UploadFile> queuedUploads() const { return jobs.queued(); }
     QList<int> uploadsInProgress() const { return jobs.inProgress(); }
+    // A job that failed for the network is started again by itself later (s_start_upload),
+    // after a delay that grows with each such failure of the job, up to kRetryCapMs; its row
+    // hears when through s_upload_retry_at. Any thread; the timer runs on this object's.
+    void scheduleUploadRetry(const UploadFile& job);
+    // The author started, paused or deleted the row: a retry still pending is dropped.
+    void cancelUploadRetry(int id);
+    static constexpr int kRetryFirstMs = 15000;
+    static constexpr int kRetryCapMs = 5 * 60 * 1000;
+    static void setRetryFirstMsForTesting(int ms);
     // Form data of every job started in this run, by asset id (used after the upload).
     void cacheForm(const AssetFormData& form) { jobs.cacheForm(form); }
     bool hasCachedForm(int id) const { return jobs.hasCachedForm(id); }
@@ -243,6 +274,10 @@ signals:
     void s_exec_callback(HTTP_CALLBACK cb, QJsonObject obj, QObject* ctx);
     void s_show_or_edit(int id, bool is_show);
     void frm_update_progress_item(AssetFormData& form);
+    // The job of this row failed for the network and will be started again at `when`.
+    void s_upload_retry_at(QString file_md5, int id, QDateTime when);
+    // A file was not added because this row has it already.
+    void s_listed_duplicate(QString file_md5, int id);
 
 private:
     explicit MyDAO(QObject* parent = nullptr);
@@ -260,6 +295,11 @@ private:
 
     // ---- upload bookkeeping (upload/UploadJobList) ----
     UploadJobList jobs;
+
+    // Retries after network failures: failures so far and the pending retry's number, by id.
+    QHash<int, int> retryFailures;
+    QHash<int, quint64> retryPending;
+    quint64 retrySerial = 0;
 
     // ---- submission (form/AssetSubmission) ----
     // A deleted record's cached form goes, so that a late reply finds nothing to retire.

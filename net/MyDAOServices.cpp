@@ -3,6 +3,7 @@
 // and passes the messages meant for the user to the notifier.
 
 #include "app/Notifier.h"
+#include "app/RunLog.h"
 #include "intake/ArchiveTools.h"
 #include "intake/MyFileMd5Thread.h"
 #include "intake/TextExtraction.h"
@@ -11,6 +12,7 @@
 
 #include <QSettings>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -88,10 +90,40 @@ void MyDAO::clearLogins()
     store.clearLogins();
 }
 
+QString MyDAO::duplicateRefusedText()
+{
+    return QStringLiteral("该文件已在上传列表中，不能重复添加。\n列表中已有的该资料已为您标出。");
+}
+
+int MyDAO::listedAssetWithMd5(const QString& file_md5)
+{
+    if (file_md5.isEmpty())
+        return 0;
+    for (const AssetFormData& listed : store.pendingAssets()) {
+        if (listed.file_md5 == file_md5)
+            return listed.id;
+    }
+    return 0;
+}
+
+bool MyDAO::refuseListedDuplicate(const AssetFormData& form)
+{
+    const int listed = form.id == 0 ? listedAssetWithMd5(form.file_md5) : 0;
+    if (listed == 0)
+        return false;
+    writeLog(QStringLiteral("%1 已在上传列表中(id %2)，不重复添加").arg(form.file_md5).arg(listed));
+    emit s_listed_duplicate(form.file_md5, listed);
+    showBox(duplicateRefusedText(), QString());
+    return true;
+}
+
 bool MyDAO::saveAssetForm(AssetFormData& form, bool startUpload)
 {
     if (form.id != 0)
         return updateAssetForm(form, startUpload);
+    // Two assets of one file would share its upload on the service.
+    if (refuseListedDuplicate(form))
+        return false;
     const StoreResult saved = store.insertAsset(form);
     tellUser(saved);
     if (!saved)
@@ -134,6 +166,8 @@ bool MyDAO::deleteAsset(int id, const QString& md5)
         return false;
     }
     removeQueuedJobs(md5, id);
+    cancelUploadRetry(id);
+    retryFailures.remove(id);
     emit s_delete_item(md5, id);
     return true;
 }
@@ -158,6 +192,7 @@ void MyDAO::updateUploadProgress(const UploadFile& job, const QString& rate)
 
     emit s_progress_upload(job.file_id, job.file_md5, qulonglong(job.file_size_loaded), job.file_status_msg, rate);
     if (completed) {
+        retryFailures.remove(job.file_id);
         removeQueuedJobs(job.file_md5, job.file_id);
         emit s_completed_upload(job.file_id);
     }
@@ -165,10 +200,15 @@ void MyDAO::updateUploadProgress(const UploadFile& job, const QString& rate)
 
 bool MyDAO::retireSubmittedAsset(const AssetFormData& form)
 {
-    if (!store.retireSubmittedAsset(form))
-        return false;
-    emit s_completed_submit(form.file_md5, form.id);
-    return true;
+    return retireSubmittedAsset(form, uid()) == Database::Retire::Retired;
+}
+
+Database::Retire MyDAO::retireSubmittedAsset(const AssetFormData& form, int ownerUid)
+{
+    const Database::Retire result = store.retireSubmittedAsset(form, ownerUid);
+    if (result == Database::Retire::Retired)
+        emit s_completed_submit(form.file_md5, form.id);
+    return result;
 }
 
 // ---- archives, text, fingerprint ----
@@ -226,12 +266,54 @@ void MyDAO::stopUpload(const UploadFile& job)
 
 void MyDAO::lockUploadThread(bool b)
 {
+    // The workers read the shared flag: the pending-list loader calls this from its own
+    // thread while the workers may be stopping, so nothing of theirs is called from here.
+    jobs.setPaused(b);
     emit s_lock_upload_thread(b);
 }
 
 void MyDAO::clearUploadJobs()
 {
     jobs.clear();
+    retryPending.clear();
+    retryFailures.clear();
+}
+
+namespace {
+int retryFirstMs = MyDAO::kRetryFirstMs;
+}
+
+void MyDAO::setRetryFirstMsForTesting(int ms)
+{
+    retryFirstMs = ms > 0 ? ms : kRetryFirstMs;
+}
+
+void MyDAO::scheduleUploadRetry(const UploadFile& job)
+{
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, job]() { scheduleUploadRetry(job); }, Qt::QueuedConnection);
+        return;
+    }
+    const int failures = ++retryFailures[job.file_id];
+    const qint64 delay = qMin<qint64>(kRetryCapMs, qint64(retryFirstMs) << qMin(failures - 1, 20));
+    const quint64 serial = ++retrySerial;
+    retryPending.insert(job.file_id, serial);
+    const QString md5 = job.file_md5;
+    const int id = job.file_id;
+    writeLog(QStringLiteral("file_id: %1, file_md5: %2, %3 秒后自动重试").arg(id).arg(md5).arg(delay / 1000), 1);
+    emit s_upload_retry_at(md5, id, QDateTime::currentDateTime().addMSecs(delay));
+    QTimer::singleShot(int(delay), this, [this, md5, id, serial]() {
+        if (retryPending.value(id) != serial)
+            return;
+        retryPending.remove(id);
+        emit s_start_upload(md5, id);
+    });
+}
+
+void MyDAO::cancelUploadRetry(int id)
+{
+    retryPending.remove(id);
 }
 
 void MyDAO::removeQueuedJobs(const QString& file_md5, int id)
@@ -244,11 +326,25 @@ void MyDAO::removeQueuedJobs(const QString& file_md5, int id)
 AssetSubmission::Hooks MyDAO::submissionHooks()
 {
     AssetSubmission::Hooks hooks;
+    // Every submission gets its answer, also an expired session's, so that none stays "under
+    // way" for the rest of the run.
     hooks.post = [this](const QByteArray& body, std::function<void(QJsonObject&)> reply) {
-        httpPost(URL_ASSET_SUBMIT, body, reply);
+        requests->postAnswered(URL_ASSET_SUBMIT, body, reply);
     };
     hooks.uid = [this]() { return uid(); };
-    hooks.retire = [this](const AssetFormData& form) { return retireSubmittedAsset(form); };
+    hooks.retire = [this](const AssetFormData& form, int ownerUid) {
+        switch (retireSubmittedAsset(form, ownerUid)) {
+        case Database::Retire::Retired:
+            return AssetSubmission::Hooks::Retire::Retired;
+        case Database::Retire::NoRecord:
+            return AssetSubmission::Hooks::Retire::NoRecord;
+        case Database::Retire::Failed:
+            break;
+        }
+        return AssetSubmission::Hooks::Retire::Failed;
+    };
+    hooks.submittedUnretired = [this](const AssetFormData& form) { emit s_completed_submit(form.file_md5, form.id); };
+    hooks.later = [this](int ms, std::function<void()> fn) { QTimer::singleShot(ms, this, std::move(fn)); };
     hooks.refused = [this](int id, const QString& md5, qint64 loaded, const QString& text) {
         emit s_progress_upload(id, md5, qulonglong(loaded), text, QString());
     };

@@ -241,12 +241,18 @@ void RequestClient::post(const QString& url, const QByteArray& json, HTTP_CALLBA
     postJson(url, json, callback, false);
 }
 
+void RequestClient::postAnswered(const QString& url, const QByteArray& json, HTTP_CALLBACK callback)
+{
+    postJson(url, json, callback, false, true);
+}
+
 void RequestClient::postLogin(const QString& url, const QByteArray& json, HTTP_CALLBACK callback)
 {
     postJson(url, json, callback, true);
 }
 
-void RequestClient::postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply)
+void RequestClient::postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply,
+                             bool alwaysAnswer)
 {
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("token"), tokenValue(tokenSource ? tokenSource() : QString()));
@@ -258,11 +264,11 @@ void RequestClient::postJson(const QString& url, const QByteArray& json, HTTP_CA
     watchDeadline(reply, 0);
 
     const QString callerUrl = withoutQuery(url);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callerUrl, callback, loginReply]() {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callerUrl, callback, loginReply, alwaysAnswer]() {
         bool deliver = false;
         QJsonObject result = judgeReply(reply, callerUrl, true, deliver, loginReply);
         reply->deleteLater();
-        if (deliver && callback)
+        if ((deliver || alwaysAnswer) && callback)
             callback(result);
     });
 }
@@ -291,8 +297,9 @@ QJsonObject RequestClient::judgeReply(QNetworkReply* reply, const QString& url, 
     const int status = transportFailure ? 0 : reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray body = transportFailure ? QByteArray() : reply->readAll();
 
+    // The connection cache is left alone: clearing it would cut every other request in flight
+    // on the shared manager, and Qt drops a broken connection by itself.
     if (status != 200) {
-        manager->clearAccessCache();
         const QString reason
             = transportFailure ? QString() : reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         if (isPost) {

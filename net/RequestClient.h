@@ -32,6 +32,9 @@ public:
     // `deadlineMs` (when shorter) replaces the overall deadline of requestDeadline().
     void get(const QString& url, QUrlQuery query, HTTP_CALLBACK callback, QObject* ctx = nullptr, int deadlineMs = 0);
     void post(const QString& url, const QByteArray& json, HTTP_CALLBACK callback);
+    // The same, except that a "code" 400 reply also reaches `callback` (after sessionInvalid),
+    // for a caller that must end its own bookkeeping whatever the answer.
+    void postAnswered(const QString& url, const QByteArray& json, HTTP_CALLBACK callback);
     // A login reply: "code" 400 is delivered like any other, and a null "errcode" is left to
     // the login to read.
     void postLogin(const QString& url, const QByteArray& json, HTTP_CALLBACK callback);
@@ -57,7 +60,8 @@ private:
     void watchReplySize(QNetworkReply* reply, bool json);
     static void watchDeadline(QNetworkReply* reply, int deadlineMs);
     QJsonObject judgeReply(QNetworkReply* reply, const QString& url, bool isPost, bool& deliver, bool loginReply);
-    void postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply);
+    void postJson(const QString& url, const QByteArray& json, HTTP_CALLBACK callback, bool loginReply,
+                  bool alwaysAnswer = false);
 
     TokenSource tokenSource;
     QNetworkAccessManager* manager = nullptr;

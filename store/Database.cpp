@@ -639,24 +639,25 @@ bool Database::recordProgress(const UploadFile& job)
     return false;
 }
 
-bool Database::retireSubmittedAsset(const AssetFormData& form)
+Database::Retire Database::retireSubmittedAsset(const AssetFormData& form, int ownerUid)
 {
     QSqlQuery query(mainConnection());
     query.prepare("UPDATE assets SET deleted_time=:deleted_time WHERE id=:id AND file_md5=:file_md5 AND uid=:uid");
     query.bindValue(":deleted_time", Clock::nowSecs());
     query.bindValue(":id", form.id);
     query.bindValue(":file_md5", form.file_md5);
-    query.bindValue(":uid", uid());
+    // The account the asset was submitted for, which need not be the one logged in now.
+    query.bindValue(":uid", ownerUid);
     if (!query.exec()) {
         writeLog(QString("%1%2数据库更新失败！").arg(866).arg(form.file_md5));
-        return false;
+        return Retire::Failed;
     }
-    // No row of this user has that id and MD5 (deleted, or another account is logged in
-    // now): nothing was retired, so nothing is renamed or reported.
+    // No row of that account has that id and MD5 (deleted meanwhile): nothing was retired,
+    // so nothing is renamed or reported.
     if (query.numRowsAffected() < 1)
-        return false;
+        return Retire::NoRecord;
     const QString path = form.file_path.isEmpty() ? buildFilePath(form.file_dir, form.file_name) : form.file_path;
     if (path.startsWith(tmpDir(), Qt::CaseSensitive))
         QFile::rename(path, path + ".tempfile");
-    return true;
+    return Retire::Retired;
 }

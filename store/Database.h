@@ -73,9 +73,11 @@ public:
     // Writes the job's resume point (and whether it is complete) to its row. Call it on the
     // thread that built the store.
     bool recordProgress(const UploadFile& job);
-    // Marks the asset as submitted and lets go of its working file in the tmp directory;
-    // false when no row of the current account was changed.
-    bool retireSubmittedAsset(const AssetFormData& form);
+    // Marks the asset of account `ownerUid` as submitted and lets go of its working file in
+    // the tmp directory. NoRecord when no such row exists (deleted meanwhile), Failed when the
+    // statement itself failed.
+    enum class Retire { Retired, NoRecord, Failed };
+    Retire retireSubmittedAsset(const AssetFormData& form, int ownerUid);
 
 private:
     bool looksSound();

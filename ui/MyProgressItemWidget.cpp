@@ -60,6 +60,7 @@ MyProgressItemWidget::MyProgressItemWidget(const AssetFormData& form, QWidget* p
     MyDAO* dao = MyDAO::instance();
     connect(dao, &MyDAO::s_start_upload, this, &MyProgressItemWidget::onStartUpload);
     connect(dao, &MyDAO::frm_update_progress_item, this, &MyProgressItemWidget::updateForm);
+    connect(dao, &MyDAO::s_upload_retry_at, this, &MyProgressItemWidget::onRetryAt);
 }
 
 QString MyProgressItemWidget::lookStyle(Look look)
@@ -138,6 +139,12 @@ void MyProgressItemWidget::ensureBuilt()
     progressLayout->addLayout(textRow);
     reading = new MyRowProgressText(progressBlock);
     progressLayout->addWidget(reading);
+    retryLabel = new QLabel(progressBlock);
+    retryLabel->setObjectName("progress_retry");
+    // A quiet third line: the row is only 58 pixels high.
+    retryLabel->setStyleSheet("color: #999; font-size: 12px;");
+    retryLabel->setVisible(false);
+    progressLayout->addWidget(retryLabel);
     progressLayout->addStretch();
     grid->addWidget(progressBlock, 0, 2);
 
@@ -167,6 +174,7 @@ void MyProgressItemWidget::ensureBuilt()
     showProgress();
     setStyleSheet(lookStyle(currentLook));
     setLook(currentLook, rate);
+    showRetry();
     if (active)
         startBtn->setToolTip("暂停");
 }
@@ -195,6 +203,7 @@ void MyProgressItemWidget::start()
     // again; a flag left from an earlier pause would freeze the row at "等待上传".
     pausedByUser = false;
     setLook(Look::Waiting, kWaitingRate);
+    clearRetry();
     MyDAO* dao = MyDAO::instance();
     dao->cacheForm(formData);
     uploadJob.file_status = UploadStatus::Waiting;
@@ -210,6 +219,7 @@ void MyProgressItemWidget::pause()
         return;
     active = false;
     setLook(Look::Idle, kIdleRate);
+    clearRetry();
     uploadJob.file_status = UploadStatus::Idle;
     MyDAO::instance()->stopUpload(uploadJob);
     if (startBtn)
@@ -229,7 +239,9 @@ void MyProgressItemWidget::applyProgress(qulonglong loaded, const QString& msg, 
     // Reports of a piece that was in flight when the row was paused, or of a worker that
     // let go of the job, may come late: the bar only moves forward.
     const qint64 bytes = qint64(qMin<qulonglong>(loaded, qulonglong(LLONG_MAX)));
-    if (bytes > uploadJob.file_size_loaded) {
+    // Except when the service refused the resume point and the file goes again from 0.
+    const bool restarted = bytes == 0 && msg.isEmpty() && !uploadRate.isEmpty();
+    if (bytes > uploadJob.file_size_loaded || restarted) {
         uploadJob.file_size_loaded = bytes;
         showProgress();
     }
@@ -315,6 +327,7 @@ void MyProgressItemWidget::setLook(Look look, const QString& rateLabelText)
     startBtn->setIcon(QIcon(look == Look::Idle || look == Look::Failed ? ":/images/start.png" : ":/images/pause.png"));
     rateLabel->setText(rate);
     showReading();
+    rateLabel->setToolTip(statusTip());
     emit s_changed();
 }
 
@@ -354,4 +367,51 @@ void MyProgressItemWidget::showReading()
     const Phase phases[] = { Phase::Idle, Phase::Waiting, Phase::Uploading, Phase::Failed };
     reading->showState(uploadJob.file_size_loaded, formData.file_size,
                        succeeded ? Phase::Succeeded : phases[int(currentLook)]);
+}
+
+QString MyProgressItemWidget::statusTip() const
+{
+    switch (currentLook) {
+    case Look::Idle:
+        return QString("未在上传。点击“开始”从已上传的位置继续。");
+    case Look::Waiting:
+        return QString("排队等待上传，轮到时自动开始。");
+    case Look::Uploading:
+        return QString("正在上传。完成后自动提交资料信息。");
+    case Look::Failed:
+        break;
+    }
+    if (nextTry.isValid())
+        return QString("网络或服务器暂时出错，上传已中断。\n将于 %1 自动重试，也可点击“开始”立即重试。")
+            .arg(nextTry.toString("HH:mm:ss"));
+    return QString("上传或提交未能完成，原因见此处文字。\n不会自动重试：请检查后点击“开始”再试，或删除该资料。");
+}
+
+void MyProgressItemWidget::onRetryAt(QString file_md5, int id, QDateTime when)
+{
+    if (!matches(file_md5, id) || currentLook != Look::Failed)
+        return;
+    nextTry = when;
+    showRetry();
+}
+
+void MyProgressItemWidget::clearRetry()
+{
+    if (!nextTry.isValid())
+        return;
+    nextTry = QDateTime();
+    MyDAO::instance()->cancelUploadRetry(formData.id);
+    showRetry();
+}
+
+void MyProgressItemWidget::showRetry()
+{
+    if (!built)
+        return;
+    retryLabel->setVisible(nextTry.isValid());
+    // The row has room for one line under the bar: the retry time stands in for the reading.
+    if (reading)
+        reading->setVisible(!nextTry.isValid());
+    retryLabel->setText(nextTry.isValid() ? QString("将于 %1 自动重试").arg(nextTry.toString("HH:mm:ss")) : QString());
+    rateLabel->setToolTip(statusTip());
 }

@@ -4,6 +4,8 @@
 #include "widgets/BaseWidget.h"
 
 class MyRowProgressText;
+#include <QDateTime>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -33,6 +35,10 @@ public:
     bool isPausedByUser() const { return pausedByUser; }
     Look look() const { return currentLook; }
     QString rateText() const { return rate; }
+    // When the engine will start this failed row again by itself (invalid when it will not).
+    QDateTime retryAt() const { return nextTry; }
+    // What the row's status means and what comes next, for its tool tip.
+    QString statusTip() const;
     // Same row: the job's MD5 and the form's id.
     bool matches(const QString& file_md5, int id) const;
 
@@ -74,6 +80,10 @@ private:
     void showTexts();
     void showProgress();
     void showReading();
+    // The automatic retry after a network failure: shown under the progress, and in the tip.
+    void onRetryAt(QString file_md5, int id, QDateTime when);
+    void clearRetry();
+    void showRetry();
 
     AssetFormData formData;
     UploadFile uploadJob;
@@ -96,4 +106,6 @@ private:
     QPushButton* editBtn = nullptr;
     QPushButton* dirBtn = nullptr;
     QLabel* markLabel = nullptr;
+    QLabel* retryLabel = nullptr;
+    QDateTime nextTry;
 };

@@ -8,6 +8,8 @@
 #include "upload/MyGetUploadListWork.h"
 
 #include <QApplication>
+#include <QBrush>
+#include <QColor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -88,6 +90,7 @@ MyProgressListWidget::MyProgressListWidget(QWidget* parent)
     connect(dao, &MyDAO::s_completed_submit, this, &MyProgressListWidget::onSubmitted);
     connect(dao, &MyDAO::s_progress_upload, this, &MyProgressListWidget::onProgress);
     connect(dao, &MyDAO::frm_update_progress_item, this, &MyProgressListWidget::onFormUpdated);
+    connect(dao, &MyDAO::s_listed_duplicate, this, &MyProgressListWidget::pointAtRow);
 
     listWorker = new MyGetUploadListWork(this);
     listWorker->start();
@@ -302,4 +305,23 @@ void MyProgressListWidget::dropEvent(QDropEvent* event)
     const QStringList paths = acceptDroppedFiles(event->mimeData(), "上传文件，格式不支持", this);
     if (!paths.isEmpty())
         emit s_back_2_editform(paths);
+}
+
+void MyProgressListWidget::pointAtRow(QString file_md5, int id)
+{
+    MyProgressItemWidget* row = findRow(file_md5, id);
+    const int index = rows.indexOf(row);
+    if (index < 0)
+        return;
+    QListWidgetItem* item = list->item(index);
+    list->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+    list->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    item->setBackground(QColor("#fff4d6"));
+    // The mark fades after a while; the row may be gone by then.
+    QPointer<MyProgressItemWidget> marked(row);
+    QTimer::singleShot(4000, this, [this, marked]() {
+        const int at = rows.indexOf(marked.data());
+        if (marked && at >= 0)
+            list->item(at)->setBackground(QBrush());
+    });
 }

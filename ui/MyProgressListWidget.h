@@ -71,6 +71,8 @@ private:
     void updateCount();
     // Builds the rows that are (about to be) on screen and shows those in sight.
     void placeVisibleRows();
+    // Scrolls to the row that already has a file the author tried to add again and marks it.
+    void pointAtRow(QString file_md5, int id);
 
     QPointer<MyGetUploadListWork> listWorker;
     QLabel* countText = nullptr;

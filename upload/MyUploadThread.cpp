@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QMutexLocker>
 #include <QNetworkRequest>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr qint64 kMaxPiece = 1048576;
 std::atomic<int> stallLimitMs { 60000 };
+std::function<void(int)> takenHook;
 
 QByteArray md5Hex(const QByteArray& data)
 {
@@ -32,11 +34,11 @@ MyUploadThread::MyUploadThread(QObject* parent)
 {
     connect(owner, &MyDAO::s_stop_upload, this, &MyUploadThread::onStopUpload);
     connect(owner, &MyDAO::s_delete_item, this, &MyUploadThread::onDeleteItem);
-    // Only sets an atomic flag, so it may run on whichever thread asks for the pause; the
-    // pending-list loader asks from its own thread and the pause must hold before it loads.
-    connect(owner, &MyDAO::s_lock_upload_thread, this, &MyUploadThread::onLockUploadThread, Qt::DirectConnection);
+    // The pause of every worker (lockUploadThread) is read from the job list, not received
+    // here: the pending-list loader asks for it from its own thread, and a worker may be
+    // deleted by then.
 
-    // Spread the five workers' polling a little.
+    // Spread the five workers' start a little.
     const QTime now = QTime::currentTime();
     QRandomGenerator gen(quint32(now.msec() + 1000 * now.second()));
     QThread::msleep(gen.bounded(10));
@@ -61,6 +63,16 @@ int MyUploadThread::stallTimeout()
     return stallLimitMs;
 }
 
+void MyUploadThread::setTakenHookForTesting(std::function<void(int id)> hook)
+{
+    takenHook = std::move(hook);
+}
+
+bool MyUploadThread::isPassingFailure(int code)
+{
+    return code == 0 || code == 408 || code == 429 || (code >= 500 && code <= 599);
+}
+
 void MyUploadThread::stopWorker()
 {
     pauseFlag = true;
@@ -72,11 +84,12 @@ void MyUploadThread::stopWorker()
     }
     disconnect(owner, nullptr, this, nullptr);
     quit();
+    owner->wakeUploadWorkers();
 }
 
-void MyUploadThread::onLockUploadThread(bool b)
+bool MyUploadThread::paused() const
 {
-    pauseFlag = b;
+    return pauseFlag || owner->uploadsLocked();
 }
 
 void MyUploadThread::onDeleteItem(QString file_md5, int id)
@@ -89,14 +102,21 @@ void MyUploadThread::onDeleteItem(QString file_md5, int id)
 void MyUploadThread::onStopUpload(UploadFile job)
 {
     QMutexLocker lock(&identityLock);
-    if (!identityMd5.isEmpty() && job.file_md5 == identityMd5)
+    // The same asset: another row of the same file is another job.
+    if (!identityMd5.isEmpty() && job.file_md5 == identityMd5 && job.file_id == identityId)
         status = job.file_status;
 }
 
 void MyUploadThread::nap(int ms)
 {
-    for (int slept = 0; slept < ms && !stopFlag; slept += 10)
-        QThread::msleep(10);
+    QDeadlineTimer deadline(ms);
+    while (!stopFlag && !deadline.hasExpired()) {
+        // Read before the check, so that a stop in between still ends the wait.
+        const quint64 seen = owner->uploadWakeCount();
+        if (stopFlag)
+            return;
+        owner->waitForUploadWake(seen, int(qMax<qint64>(1, deadline.remainingTime())));
+    }
 }
 
 void MyUploadThread::run()
@@ -105,10 +125,13 @@ void MyUploadThread::run()
     // connection to the upload service is reused.
     PieceTransport transport;
     for (;;) {
+        // Anything that may give this worker something to do (a job queued, a resume, a
+        // stop) changes the count after this point and ends the wait below at once.
+        const quint64 seen = owner->uploadWakeCount();
         if (stopFlag)
             return;
-        if (pauseFlag) {
-            QThread::msleep(10);
+        if (paused()) {
+            owner->waitForUploadWake(seen, -1);
             continue;
         }
         const qint64 startMs = QDateTime::currentMSecsSinceEpoch();
@@ -118,7 +141,10 @@ void MyUploadThread::run()
             continue;
         }
         UploadFile job;
-        switch (owner->takeUploadJob(heldId, job)) {
+        // The identity is set before the job mutex is released: a pause or delete of the job
+        // that comes after the take finds this worker.
+        switch (owner->takeUploadJob(heldId, current.file_size_loaded, job,
+                                     [this](const UploadFile& taken) { takeJob(taken); })) {
         case MyDAO::TakeResult::Busy:
             QThread::msleep(10);
             continue;
@@ -131,12 +157,14 @@ void MyUploadThread::run()
                 identityMd5.clear();
                 identityId = 0;
             }
-            nap(300);
+            // Nothing to do: sleep until a job is queued, a pause ends or the worker stops.
+            owner->waitForUploadWake(seen, -1);
             continue;
         case MyDAO::TakeResult::Taken:
             break;
         }
-        takeJob(job);
+        if (takenHook)
+            takenHook(job.file_id);
         if (job.file_status != UploadStatus::Waiting) {
             nap(285);
             if (stopFlag)
@@ -155,6 +183,7 @@ void MyUploadThread::takeJob(const UploadFile& job)
 {
     heldId = job.file_id;
     retryCount = 0;
+    restartedFromZero = false;
     jobUid = owner->uid();
     QMutexLocker lock(&identityLock);
     current = job;
@@ -194,7 +223,7 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
         QThread::msleep(10);
         return;
     }
-    if (pauseFlag)
+    if (paused())
         return;
 
     const qint64 piece = qBound<qint64>(1, current.chunk_size, kMaxPiece);
@@ -231,7 +260,7 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
         QThread::msleep(10);
         return;
     }
-    if (pauseFlag)
+    if (paused())
         return;
 
     QString reason;
@@ -255,6 +284,18 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
     // Cut short by stopWorker: the piece was not accepted and the job stays where it was.
     if (stopFlag)
         return;
+    // The service no longer holds the bytes before this piece (partial uploads expire) or
+    // holds others: the file goes again from its first byte, once per job.
+    if ((code == 409 || code == 416) && first > 0 && !restartedFromZero) {
+        restartedFromZero = true;
+        writeLog(
+            QStringLiteral("file_id: %1, file_md5: %2, 续传位置 %3 被拒绝(%4)，从头重新上传")
+                .arg(QString::number(current.file_id), current.file_md5, QString::number(first), QString::number(code)),
+            1);
+        current.file_size_loaded = 0;
+        report(QStringLiteral("0KB/s"));
+        return;
+    }
     if (retryCount <= 3) {
         ++retryCount;
         report(QStringLiteral("0KB/s"));
@@ -262,7 +303,16 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
         return;
     }
     retryCount = 0;
+    // Not paused or deleted meanwhile: the author still wants it sent.
+    const bool wanted = status == UploadStatus::Uploading;
     fail(QStringLiteral("上传失败,%1,%2").arg(QString::number(code), reason));
+    // A failure of the network or of a busy service passes: the job is queued again later by
+    // itself. One the service meant stays until the author acts.
+    if (wanted && isPassingFailure(code)) {
+        UploadFile copy = current;
+        copy.file_status = UploadStatus::Failed;
+        owner->scheduleUploadRetry(copy);
+    }
 }
 
 QByteArray MyUploadThread::signature(qint64 file_size, const QString& file_md5)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <functional>
 
 class MyDAO;
 class PieceTransport;
@@ -38,6 +39,11 @@ public:
     // A piece whose transfer makes no progress for this long is aborted and counts as refused.
     static void setStallTimeout(int ms);
     static int stallTimeout();
+    // Called on the worker's thread right after it has taken a job (tests hold it there).
+    static void setTakenHookForTesting(std::function<void(int id)> hook);
+    // Whether a final failure with this HTTP status (0: no answer) is the network's or the
+    // service's passing trouble, worth trying again later, rather than a refusal.
+    static bool isPassingFailure(int code);
 
     // The signature of a piece: MD5 over hex(MD5("<size>-TRQ")), the signing key and
     // hex(MD5("QRT-<md5>")), all lower-case hex.
@@ -54,19 +60,22 @@ private:
 
     void onStopUpload(UploadFile job);
     void onDeleteItem(QString file_md5, int id);
-    void onLockUploadThread(bool b);
 
     // One pass of the upload step (one piece at most). `startMs` is the time the pass began.
     void uploadStep(PieceTransport& transport, qint64 startMs);
+    // Makes `job` the current one; runs under the job mutex (see UploadJobList::take).
     void takeJob(const UploadFile& job);
     void report(const QString& rate);
     void fail(const QString& message);
-    // Sleeps in short slices so that a stop is seen quickly.
+    bool paused() const;
+    // Waits `ms` milliseconds, or less when the worker is stopped.
     void nap(int ms);
 
     MyDAO* owner = nullptr;
     // Failed attempts of the current job since it was taken or since its last accepted piece.
     int retryCount = 0;
+    // The current job has been sent again from byte 0 after the service refused its resume point.
+    bool restartedFromZero = false;
     std::atomic<bool> stopFlag { false };
     std::atomic<bool> pauseFlag { false };
     // The current job. Written by the worker thread only; its status lives in `status`,

@@ -1,5 +1,6 @@
 #include "upload/UploadJobList.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 
 UploadJobList::Enqueued UploadJobList::enqueue(UploadFile& job)
@@ -9,11 +10,13 @@ UploadJobList::Enqueued UploadJobList::enqueue(UploadFile& job)
     job.file_status = UploadStatus::Waiting;
     QMutexLocker lock(&jobMutex);
     for (const UploadFile& other : qAsConst(waiting)) {
-        if (other.file_md5 == job.file_md5 || other.file_id == job.file_id)
+        if (other.file_id == job.file_id)
             return Enqueued::Ignored;
     }
     if (held.contains(job.file_id) && !lettingGo.contains(job.file_id))
         return Enqueued::Ignored;
+    // The row may not have heard of the last pieces yet: a worker knows better.
+    applyResumePoint(job);
     // Every byte is on the site already (its submission was refused, or never answered):
     // it is complete, as a worker would report at once, without waiting for a free worker.
     if (job.file_size > 0 && job.file_size_loaded == job.file_size) {
@@ -22,13 +25,20 @@ UploadJobList::Enqueued UploadJobList::enqueue(UploadFile& job)
         return Enqueued::AllSent;
     }
     waiting.append(job);
+    lock.unlock();
+    wakeWorkers();
     return Enqueued::Queued;
 }
 
 void UploadJobList::stop(const UploadFile& job)
 {
     QMutexLocker lock(&jobMutex);
-    waiting.removeAll(job);
+    for (auto it = waiting.begin(); it != waiting.end();) {
+        if (it->file_id == job.file_id && it->file_md5 == job.file_md5)
+            it = waiting.erase(it);
+        else
+            ++it;
+    }
     // The worker may have a piece in flight: the id stays held until it lets go, so a
     // restarted job cannot reach a second worker meanwhile.
     if (held.contains(job.file_id) && !lettingGo.contains(job.file_id))
@@ -45,7 +55,7 @@ void UploadJobList::removeQueued(const QString& file_md5, int id)
 {
     QMutexLocker lock(&jobMutex);
     for (auto it = waiting.begin(); it != waiting.end();) {
-        if (it->file_md5 == file_md5 || it->file_id == id)
+        if (it->file_md5 == file_md5 && it->file_id == id)
             it = waiting.erase(it);
         else
             ++it;
@@ -55,26 +65,37 @@ void UploadJobList::removeQueued(const QString& file_md5, int id)
 namespace {
 
 // Called with the job mutex held.
-void letGo(QList<int>& held, QList<int>& lettingGo, int id)
+void letGo(QList<int>& held, QList<int>& lettingGo, QHash<int, QString>& heldMd5, int id)
 {
-    if (held.removeOne(id) && !held.contains(id))
+    if (held.removeOne(id) && !held.contains(id)) {
         lettingGo.removeAll(id);
+        heldMd5.remove(id);
+    }
 }
 
 } // namespace
 
-UploadJobList::TakeResult UploadJobList::take(int heldId, UploadFile& job)
+UploadJobList::TakeResult UploadJobList::take(int heldId, qint64 heldLoaded, UploadFile& job,
+                                              const std::function<void(const UploadFile&)>& taken)
 {
     if (!jobMutex.tryLock())
         return TakeResult::Busy;
-    letGo(held, lettingGo, heldId);
-    // A job another worker still holds waits in its place.
+    if (heldId != 0 && heldLoaded >= 0 && heldMd5.contains(heldId))
+        resumePoints.insert(heldId, { heldMd5.value(heldId), heldSize.value(heldId), heldLoaded });
+    letGo(held, lettingGo, heldMd5, heldId);
+    // A job another worker still holds waits in its place, and so does another asset of the
+    // file a worker is sending (the upload service keys a file's pieces by its MD5).
     for (auto it = waiting.begin(); it != waiting.end(); ++it) {
-        if (held.contains(it->file_id))
+        if (held.contains(it->file_id) || heldMd5.key(it->file_md5, 0) != 0)
             continue;
         job = *it;
         waiting.erase(it);
+        applyResumePoint(job);
         held.append(job.file_id);
+        heldMd5.insert(job.file_id, job.file_md5);
+        heldSize.insert(job.file_id, job.file_size);
+        if (taken)
+            taken(job);
         jobMutex.unlock();
         return TakeResult::Taken;
     }
@@ -82,10 +103,21 @@ UploadJobList::TakeResult UploadJobList::take(int heldId, UploadFile& job)
     return TakeResult::Empty;
 }
 
+void UploadJobList::applyResumePoint(UploadFile& job) const
+{
+    const auto point = resumePoints.constFind(job.file_id);
+    if (point != resumePoints.constEnd() && point->md5 == job.file_md5 && point->size == job.file_size)
+        job.file_size_loaded = point->loaded;
+}
+
 void UploadJobList::release(int id)
 {
-    QMutexLocker lock(&jobMutex);
-    letGo(held, lettingGo, id);
+    {
+        QMutexLocker lock(&jobMutex);
+        letGo(held, lettingGo, heldMd5, id);
+    }
+    // A job of that id or file may be waiting for it.
+    wakeWorkers();
 }
 
 void UploadJobList::lettingGoOfHeld()
@@ -112,4 +144,34 @@ QList<int> UploadJobList::inProgress() const
 void UploadJobList::cacheForm(const AssetFormData& form)
 {
     formCache.insert(form.id, form);
+}
+
+quint64 UploadJobList::wakeCount() const
+{
+    QMutexLocker lock(&wakeMutex);
+    return wakes;
+}
+
+bool UploadJobList::waitForWake(quint64 seen, int ms) const
+{
+    QDeadlineTimer deadline(ms < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(ms));
+    QMutexLocker lock(&wakeMutex);
+    while (wakes == seen) {
+        if (!wake.wait(&wakeMutex, deadline))
+            return wakes != seen;
+    }
+    return true;
+}
+
+void UploadJobList::wakeWorkers()
+{
+    QMutexLocker lock(&wakeMutex);
+    ++wakes;
+    wake.wakeAll();
+}
+
+void UploadJobList::setPaused(bool b)
+{
+    pausedAll = b;
+    wakeWorkers();
 }

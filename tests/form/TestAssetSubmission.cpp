@@ -9,6 +9,7 @@
 #include "support/DevsiteFixture.h"
 #include "upload/MyUploadThread.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -95,6 +96,10 @@ private slots:
     void answersReachRecordAndRow();
     void refusedSubmissionIsSentAgainOnANewStart();
     void lateAnswerAfterDeleteRetiresNothing();
+    void expiredSessionEndsTheSubmissionAndANewStartSendsItOnce();
+    void oneFailedSubmissionLeavesTheOtherInFlight();
+    void accountSwitchDuringSubmissionRetiresTheSubmittedRecord();
+    void failingRetireNeverSubmitsTwice();
 
 private:
     // A saved record (in the data directory's tmp folder) cached as a started row would cache it.
@@ -264,9 +269,12 @@ void TestAssetSubmission::replyRules()
 
 AssetFormData TestAssetSubmission::savedAndCached()
 {
+    static int serial = 0;
     AssetFormData form = sampleForm();
     form.file_dir = MyDAO::tmpDir();
-    form.file_name = QString("packed%1.zip").arg(QDateTime::currentMSecsSinceEpoch());
+    form.file_name = QString("packed%1-%2.zip").arg(QDateTime::currentMSecsSinceEpoch()).arg(++serial);
+    // A file of its own: the list takes no second asset of a file it has.
+    form.file_md5 = QCryptographicHash::hash(form.file_name.toUtf8(), QCryptographicHash::Md5).toHex();
     form.file_path = form.file_dir + form.file_name;
     QDir().mkpath(form.file_dir);
     QFile file(form.file_path);
@@ -394,6 +402,109 @@ void TestAssetSubmission::lateAnswerAfterDeleteRetiresNothing()
     // A completed upload that no row cached sends nothing.
     emit dao->s_completed_upload(form.id);
     QTest::qWait(200);
+    QCOMPARE(submitRequests(), 1);
+}
+
+void TestAssetSubmission::expiredSessionEndsTheSubmissionAndANewStartSendsItOnce()
+{
+    AssetFormData form = savedAndCached();
+    QVERIFY(form.id > 0);
+    QVERIFY(site.fault({ { "path", SUBMIT_PATH }, { "session_invalid", true } }));
+    QSignalSpy invalid(dao, &MyDAO::s_session_invalid);
+    QSignalSpy progress(dao, &MyDAO::s_progress_upload);
+    QSignalSpy submitted(dao, &MyDAO::s_completed_submit);
+    emit dao->s_completed_upload(form.id);
+    QTRY_COMPARE_WITH_TIMEOUT(invalid.count(), 1, 20000);
+    // The row hears that the submission ended, with the site's text.
+    QTRY_COMPARE_WITH_TIMEOUT(progress.count(), 1, 20000);
+    QCOMPARE(progress.at(0).at(3).toString(), QString("登录已失效，请重新登录"));
+    QVERIFY(!dao->isSubmitting(form.id));
+
+    // After the new login the row is started again: the submission goes once and is accepted.
+    const QString oldToken = dao->token();
+    int uid = 0;
+    dao->setToken(site.loginToken("demo_teacher", "demo1234", &uid));
+    QVERIFY(dao->token() != oldToken);
+    form.file_size_loaded = form.file_size;
+    UploadFile job = jobOf(form);
+    job.file_status = 4;
+    QVERIFY(site.fault(fakeReply({ { "errcode", 0 }, { "code", 0 } })));
+    dao->cacheForm(form);
+    dao->enqueueUpload(job);
+    QTRY_COMPARE_WITH_TIMEOUT(submitted.count(), 1, 20000);
+    QCOMPARE(submitRequests(), 2);
+    const QJsonArray sent = site.requests(SUBMIT_PATH);
+    QCOMPARE(sent.at(1).toObject().value("query").toObject().value("token").toString(), dao->token());
+}
+
+void TestAssetSubmission::oneFailedSubmissionLeavesTheOtherInFlight()
+{
+    const AssetFormData first = savedAndCached();
+    const AssetFormData second = savedAndCached();
+    QVERIFY(first.id > 0 && second.id > 0);
+    // The first is answered (200, accepted) only after the second has failed with a 502.
+    QJsonObject slowAccept = fakeReply({ { "errcode", 0 }, { "code", 0 } });
+    slowAccept.insert("delay_ms", 1500);
+    QVERIFY(site.fault(slowAccept));
+    QVERIFY(site.fault({ { "path", SUBMIT_PATH }, { "status", 502 } }));
+    QSignalSpy submitted(dao, &MyDAO::s_completed_submit);
+    QSignalSpy progress(dao, &MyDAO::s_progress_upload);
+    emit dao->s_completed_upload(first.id);
+    QTRY_COMPARE_WITH_TIMEOUT(submitRequests(), 1, 20000);
+    emit dao->s_completed_upload(second.id);
+    QTRY_COMPARE_WITH_TIMEOUT(progress.count(), 1, 20000);
+    QCOMPARE(progress.at(0).at(0).toInt(), second.id);
+    QCOMPARE(progress.at(0).at(3).toString(), QString("502,Bad Gateway"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(submitted.count(), 1, 20000);
+    QCOMPARE(submitted.at(0).at(1).toInt(), first.id);
+    QCOMPARE(progress.count(), 1);
+    QVERIFY(scalar(QString("SELECT deleted_time IS NOT NULL FROM assets WHERE id=%1").arg(first.id)).toBool());
+    QCOMPARE(submitRequests(), 2);
+}
+
+void TestAssetSubmission::accountSwitchDuringSubmissionRetiresTheSubmittedRecord()
+{
+    const AssetFormData form = savedAndCached(); // saved for the account logged in now
+    QVERIFY(form.id > 0);
+    const int owner = dao->uid();
+    QJsonObject slowAccept = fakeReply({ { "errcode", 0 }, { "code", 0 } });
+    slowAccept.insert("delay_ms", 800);
+    QVERIFY(site.fault(slowAccept));
+    QSignalSpy submitted(dao, &MyDAO::s_completed_submit);
+    emit dao->s_completed_upload(form.id);
+    QTRY_COMPARE_WITH_TIMEOUT(submitRequests(), 1, 20000);
+    dao->setUid(owner + 1); // another account, while the answer is on its way
+    QTRY_VERIFY_WITH_TIMEOUT(!dao->isSubmitting(form.id), 20000);
+    dao->setUid(owner);
+
+    QCOMPARE(submitted.count(), 1);
+    QVERIFY(scalar(QString("SELECT deleted_time IS NOT NULL FROM assets WHERE id=%1").arg(form.id)).toBool());
+    QVERIFY(!dao->hasCachedForm(form.id));
+}
+
+void TestAssetSubmission::failingRetireNeverSubmitsTwice()
+{
+    const AssetFormData form = savedAndCached();
+    QVERIFY(form.id > 0);
+    QSqlQuery sql(QSqlDatabase::database("sqlite3Connection"));
+    QVERIFY(sql.exec("CREATE TEMP TRIGGER refuse_retire BEFORE UPDATE OF deleted_time ON assets "
+                     "BEGIN SELECT RAISE(FAIL, 'refused by test'); END"));
+    AssetSubmission::setRetireRetryMsForTesting(20);
+    QVERIFY(site.fault(fakeReply({ { "errcode", 0 }, { "code", 0 } })));
+    QSignalSpy submitted(dao, &MyDAO::s_completed_submit);
+    QSignalSpy progress(dao, &MyDAO::s_progress_upload);
+    emit dao->s_completed_upload(form.id);
+    // Tried again, then shown as submitted: the row goes.
+    QTRY_COMPARE_WITH_TIMEOUT(submitted.count(), 1, 20000);
+    QVERIFY(sql.exec("DROP TRIGGER temp.refuse_retire"));
+    AssetSubmission::setRetireRetryMsForTesting(1000);
+    QCOMPARE(progress.count(), 0);
+    QVERIFY(!dao->isSubmitting(form.id));
+    // Whatever starts it again in this run, the site gets no second submission.
+    dao->cacheForm(form);
+    emit dao->s_completed_upload(form.id);
+    QTest::qWait(300);
     QCOMPARE(submitRequests(), 1);
 }
 

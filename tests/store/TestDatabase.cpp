@@ -396,6 +396,27 @@ private slots:
         QCOMPARE(notifier.boxes[0].title, QString("1 error: "));
     }
 
+    void secondAssetOfAListedFileRefused()
+    {
+        AssetFormData first = sampleForm();
+        QVERIFY(dao->saveAssetForm(first, false));
+        QSignalSpy pointed(dao, &MyDAO::s_listed_duplicate);
+        QSignalSpy started(dao, &MyDAO::s_start_upload);
+        AssetFormData again = sampleForm(); // the same file, from another drop
+        QVERIFY(!dao->saveAssetForm(again, true));
+        QCOMPARE(again.id, 0);
+        QCOMPARE(countOf("assets"), 1);
+        QCOMPARE(started.count(), 0);
+        QCOMPARE(notifier.boxes.size(), 1);
+        QCOMPARE(notifier.boxes[0].text, MyDAO::duplicateRefusedText());
+        QCOMPARE(pointed.count(), 1);
+        QCOMPARE(pointed.at(0).at(1).toInt(), first.id);
+        // Once the first is submitted (retired), the file may be added again.
+        QVERIFY(dao->retireSubmittedAsset(first));
+        QVERIFY(dao->saveAssetForm(again, false));
+        QCOMPARE(countOf("assets"), 2);
+    }
+
     void loadAssetReadsRowAndTypes()
     {
         AssetFormData saved = sampleForm();

@@ -64,6 +64,8 @@ private slots:
     void filesFromDialogAndDrop();
     void detailDialogRows();
     void titleElidedToItsWidthAfterResize();
+    void networkFailureIsRetriedLaterByItself();
+    void quickPauseAndStartSendsNoPieceTwice();
 
 private:
     AssetFormData save(const TestFile& f, bool start);
@@ -477,6 +479,43 @@ void TestProgressList::detailDialogRows()
              QStringList({ "期中试卷", "试卷，课件", "特供(首发试卷)", "初中/数学", "七年级上/第一章", "原创",
                            "广东省广州市", "4星级" }));
     QVERIFY(dialog.findChild<QPushButton*>("btn_bottom_cancel"));
+}
+
+void TestProgressList::networkFailureIsRetriedLaterByItself()
+{
+    const TestFile f = makeTestFile(files.path(), QString("断网%1.doc").arg(seed), MiB + 10, seed);
+    MyDAO::setRetryFirstMsForTesting(1500);
+    // More refusals than the worker's own retries allow: the row fails, then comes back.
+    QVERIFY(site.fault({ { "path", "/upload/" }, { "count", 5 }, { "status", 503 } }));
+    const AssetFormData form = save(f, true);
+    MyProgressItemWidget* row = list->findRow(f.md5, form.id);
+    QTRY_COMPARE_WITH_TIMEOUT(row->look(), MyProgressItemWidget::Look::Failed, WAIT);
+    QCOMPARE(row->rateText(), QString("上传失败,503,Service Unavailable"));
+    QTRY_VERIFY_WITH_TIMEOUT(row->retryAt().isValid(), WAIT);
+    QVERIFY(row->statusTip().contains(row->retryAt().toString("HH:mm:ss")));
+    QVERIFY(row->retryAt() > QDateTime::currentDateTime().addMSecs(-100));
+
+    QTRY_VERIFY_WITH_TIMEOUT(siteHasComplete(f.md5), WAIT);
+    QTRY_COMPARE_WITH_TIMEOUT(row->job().file_size_loaded, f.size, WAIT);
+    QVERIFY(!row->retryAt().isValid());
+    MyDAO::setRetryFirstMsForTesting(0);
+}
+
+void TestProgressList::quickPauseAndStartSendsNoPieceTwice()
+{
+    const TestFile f = makeTestFile(files.path(), QString("快速%1.mp4").arg(seed), 4 * MiB + 3, seed);
+    slowPieces(100, 600);
+    const AssetFormData form = save(f, true);
+    MyProgressItemWidget* row = list->findRow(f.md5, form.id);
+    // The first piece is in, the second on its way.
+    QTRY_VERIFY_WITH_TIMEOUT(row->job().file_size_loaded == MiB && rangesOf(f.md5).size() == 2, WAIT);
+    row->toggle();
+    row->toggle();
+    QCOMPARE(row->look(), MyProgressItemWidget::Look::Waiting);
+    QTRY_VERIFY_WITH_TIMEOUT(siteHasComplete(f.md5), WAIT);
+    const QStringList ranges = rangesOf(f.md5);
+    QCOMPARE(ranges.size(), 5); // every piece once
+    QCOMPARE(QSet<QString>(ranges.begin(), ranges.end()).size(), 5);
 }
 
 QTEST_MAIN(TestProgressList)

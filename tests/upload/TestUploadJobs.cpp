@@ -49,7 +49,9 @@ private slots:
     void enqueue_data();
     void enqueue();
     void stopTakesTheJobOutAndRestartAppends();
-    void removeQueuedJobsMatchesMd5OrId();
+    void removeQueuedJobsMatchesTheAsset();
+    void twoAssetsOfOneFileNeverUploadAtOnce();
+    void requeuedJobContinuesWhereItsWorkerGotTo();
     void workersLetGoBeforeTaking();
     void restartedJobWaitsForItsWorker();
 
@@ -79,7 +81,7 @@ void TestUploadJobs::enqueue_data()
 
     const QList<UploadFile> one { job("aaa", 1) };
     QTest::newRow("new job appended") << one << 0 << job("bbb", 2) << QStringList { "aaa", "bbb" };
-    QTest::newRow("same md5 queued once") << one << 0 << job("aaa", 7) << QStringList { "aaa" };
+    QTest::newRow("same file, another asset, queued") << one << 0 << job("aaa", 7) << QStringList { "aaa", "aaa" };
     QTest::newRow("same id queued once") << one << 0 << job("ccc", 1) << QStringList { "aaa" };
     QTest::newRow("completed job refused") << one << 0 << job("ddd", 4, 6) << QStringList { "aaa" };
     QTest::newRow("failed job queued again") << one << 0 << job("eee", 5, 4) << QStringList { "aaa", "eee" };
@@ -125,16 +127,61 @@ void TestUploadJobs::stopTakesTheJobOutAndRestartAppends()
     QCOMPARE(queuedMd5s(), QStringList({ "bbb", "aaa", "held" }));
 }
 
-void TestUploadJobs::removeQueuedJobsMatchesMd5OrId()
+void TestUploadJobs::removeQueuedJobsMatchesTheAsset()
 {
     dao->enqueueUpload(job("aaa", 1));
-    dao->enqueueUpload(job("bbb", 2));
+    dao->enqueueUpload(job("aaa", 2));
     dao->enqueueUpload(job("ccc", 3));
-    dao->enqueueUpload(job("ddd", 4));
-    dao->removeQueuedJobs("aaa", 3);
-    QCOMPARE(queuedMd5s(), QStringList({ "bbb", "ddd" }));
+    dao->removeQueuedJobs("aaa", 1);
+    dao->removeQueuedJobs("aaa", 3); // neither that file's nor that id's asset
+    QCOMPARE(queuedMd5s(), QStringList({ "aaa", "ccc" }));
+    QCOMPARE(dao->queuedUploads().first().file_id, 2);
     dao->clearUploadJobs();
     QVERIFY(dao->queuedUploads().isEmpty());
+}
+
+void TestUploadJobs::twoAssetsOfOneFileNeverUploadAtOnce()
+{
+    dao->enqueueUpload(job("aaa", 1));
+    dao->enqueueUpload(job("aaa", 2));
+    dao->enqueueUpload(job("bbb", 3));
+    UploadFile taken;
+    QCOMPARE(dao->takeUploadJob(0, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_id, 1);
+    // A second worker passes the other asset of the file by while the first sends it.
+    UploadFile other;
+    QCOMPARE(dao->takeUploadJob(0, other), MyDAO::TakeResult::Taken);
+    QCOMPARE(other.file_id, 3);
+    QCOMPARE(dao->takeUploadJob(0, other), MyDAO::TakeResult::Empty);
+    // Pausing one asset leaves the other waiting.
+    dao->stopUpload(job("aaa", 1, 1));
+    QCOMPARE(dao->queuedUploads().size(), 1);
+    QCOMPARE(dao->queuedUploads().first().file_id, 2);
+    // Once the first worker lets go, the other asset is taken.
+    QCOMPARE(dao->takeUploadJob(1, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_id, 2);
+}
+
+void TestUploadJobs::requeuedJobContinuesWhereItsWorkerGotTo()
+{
+    // A worker holds job 50 and has sent 3 pieces when the row is paused and started again;
+    // the row has heard of only one of them.
+    UploadFile stale = job("aaa", 50);
+    stale.file_size = 10 * 1048576;
+    stale.file_size_loaded = 1048576;
+    dao->enqueueUpload(stale);
+    UploadFile taken;
+    QCOMPARE(dao->takeUploadJob(0, taken), MyDAO::TakeResult::Taken);
+    dao->stopUpload(job("aaa", 50, 1));
+    dao->enqueueUpload(stale);
+    QCOMPARE(dao->takeUploadJob(50, 3 * 1048576, taken), MyDAO::TakeResult::Taken);
+    QCOMPARE(taken.file_id, 50);
+    QCOMPARE(taken.file_size_loaded, qint64(3 * 1048576));
+    // And when it is started once more after that worker let go, the same holds.
+    dao->stopUpload(taken);
+    QCOMPARE(dao->takeUploadJob(50, 4 * 1048576, taken), MyDAO::TakeResult::Empty);
+    dao->enqueueUpload(stale);
+    QCOMPARE(dao->queuedUploads().first().file_size_loaded, qint64(4 * 1048576));
 }
 
 void TestUploadJobs::workersLetGoBeforeTaking()

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -165,6 +166,8 @@ private slots:
     void workerBusyPastTheStopWaitLetsGoWhenItEnds();
     void sizesBeyond32Bits_data();
     void sizesBeyond32Bits();
+    void refusedResumePointRestartsFromZero();
+    void pauseBetweenTakeAndStartSendsNothing();
 
 private:
     UploadFile startJob(const TestFile& f, int id, qint64 loaded = 0);
@@ -657,6 +660,56 @@ void TestUploadThread::sizesBeyond32Bits()
     QCOMPARE(responder.headers.first().value("x-signature"),
              QCryptographicHash::hash(a + "Tq8R*vm%5L&7" + b, QCryptographicHash::Md5).toHex());
     QCOMPARE(progressOf(*progress, 901).last().loaded, qulonglong(size));
+}
+
+void TestUploadThread::refusedResumePointRestartsFromZero()
+{
+    // The resume point of an earlier run, on a site that no longer holds those bytes.
+    const TestFile f = makeTestFile(files.path(), "expired.docx", 2500000, seed);
+    Workers w;
+    startJob(f, 501, 1048576);
+    QTRY_COMPARE_WITH_TIMEOUT(completed->count(), 1, WAIT);
+
+    const QList<QJsonObject> pieces = piecesOf(site.requests("/upload/"), f.md5);
+    QCOMPARE(rangesOf(pieces),
+             QStringList({ "bytes 1048576-2097151/2500000", "bytes 0-1048575/2500000", "bytes 1048576-2097151/2500000",
+                           "bytes 2097152-2499999/2500000" }));
+    QCOMPARE(pieces.first().value("status").toInt(), 409);
+    bool complete = false;
+    for (const QJsonValue& v : site.uploads()) {
+        const QJsonObject u = v.toObject();
+        if (u.value("file_md5").toString() == f.md5)
+            complete = u.value("complete").toBool() && u.value("md5").toString() == f.md5;
+    }
+    QVERIFY(complete);
+    // The row hears the restart: its bar goes back to 0, no failure is shown.
+    const QList<Progress> reports = progressOf(*progress, 501);
+    QCOMPARE(reports.first().loaded, 0ULL);
+    for (const Progress& r : reports)
+        QCOMPARE(r.msg, QString());
+}
+
+void TestUploadThread::pauseBetweenTakeAndStartSendsNothing()
+{
+    const TestFile f = makeTestFile(files.path(), "window.pptx", 300000, seed);
+    QSemaphore taken, goOn;
+    MyUploadThread::setTakenHookForTesting([&](int) {
+        taken.release();
+        goOn.acquire();
+    });
+    {
+        Workers w;
+        UploadFile job = startJob(f, 601);
+        QVERIFY(taken.tryAcquire(1, WAIT));
+        // The row is paused while the worker is between taking the job and sending.
+        job.file_status = 1;
+        dao->stopUpload(job);
+        goOn.release();
+        QTRY_VERIFY_WITH_TIMEOUT(dao->uploadsInProgress().isEmpty(), WAIT);
+        MyUploadThread::setTakenHookForTesting({});
+    }
+    QVERIFY(piecesOf(site.requests("/upload/"), f.md5).isEmpty());
+    QCOMPARE(completed->count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestUploadThread)
