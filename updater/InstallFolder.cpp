@@ -47,12 +47,8 @@ bool sameFile(const QString& a, const QString& b)
     const QString ca = QFileInfo(a).canonicalFilePath();
     return !ca.isEmpty() && ca.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
 #else
-    struct stat sa
-    {
-    };
-    struct stat sb
-    {
-    };
+    struct stat sa = {};
+    struct stat sb = {};
     return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
         && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 #endif
