@@ -1,6 +1,7 @@
 #include "app/MySingleApplication.h"
 
 #include "net/Endpoints.h"
+#include "updater/HandOff.h"
 
 #include <QFile>
 #include <QLocalServer>
@@ -104,9 +105,25 @@ void MySingleApplication::_newLocalConnection()
     QLocalSocket* socket = localServer->nextPendingConnection();
     if (!socket)
         return;
-    // Whatever the other side sends is ignored.
+    // A knock sends nothing; the updater that installed this program asks whether it is up.
     socket->waitForReadyRead(1000);
+    if (socket->readAll() == HandOff::kStartedQuery) {
+        if (started) {
+            socket->write(HandOff::kStartedAnswer);
+            socket->waitForBytesWritten(1000);
+        }
+        delete socket;
+        return;
+    }
     delete socket;
     activateTargetWindow();
     emit s_knocked();
+}
+
+void MySingleApplication::markStarted()
+{
+    if (started)
+        return;
+    started = true;
+    emit s_started();
 }

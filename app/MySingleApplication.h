@@ -40,10 +40,14 @@ public slots:
     // main window).
     void setTargetWindow(QWidget* w);
     void activateTargetWindow();
+    // The program is up (its login dialog reached): from now on it tells the updater so when
+    // asked, and the updater's backup of the previous program may go.
+    void markStarted();
 
 signals:
     // Another copy knocked (after its target window was brought to the front).
     void s_knocked();
+    void s_started();
 
 private slots:
     void _newLocalConnection();
@@ -52,6 +56,7 @@ private:
     // Held weakly: the login dialog is deleted before the main window takes its place.
     QPointer<QWidget> target;
     bool running = false;
+    bool started = false;
     QLocalServer* localServer = nullptr;
     QString serverName;
 };

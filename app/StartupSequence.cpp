@@ -9,6 +9,7 @@
 #include "update/MyVersionDialog.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -52,6 +53,8 @@ int runWindows(MySingleApplication& app)
     application = &app;
     auto* login = new LoginWindow;
     app.setTargetWindow(login);
+    // Runs once the login dialog is up (or, after an automatic login, with the main window).
+    QTimer::singleShot(0, &app, &MySingleApplication::markStarted);
     // Development aid for the start-up benchmark: VANTREL_STARTUP_MARK (any value) makes the
     // program print "shown <monotonicNs>" once the login dialog's first frame is out, and end.
     if (qEnvironmentVariableIsSet("VANTREL_STARTUP_MARK")) {

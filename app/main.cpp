@@ -1,6 +1,7 @@
 #include "app/MySingleApplication.h"
 #include "app/StartupSequence.h"
 #include "net/MyDAO.h"
+#include "updater/InstallFolder.h"
 #include "upload/MyUploadManager.h"
 
 #include <QGuiApplication>
@@ -18,6 +19,11 @@ int main(int argc, char* argv[])
         return 0; // the first copy comes to the front
     if (app.isUpdaterRunning())
         return 0; // an update is in progress: quietly
+    // An update left half done: the previous program back if this folder lost its own, and
+    // the updater's backup gone once this program is up.
+    InstallFolder::recoverAtStart(QCoreApplication::applicationFilePath());
+    QObject::connect(&app, &MySingleApplication::s_started,
+                     [] { InstallFolder::confirmRunning(QCoreApplication::applicationFilePath()); });
 
     app.loadIdentityAndLook();
 

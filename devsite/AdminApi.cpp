@@ -93,14 +93,19 @@ void registerAdminApi(DevsiteServer& server)
     const H publish = [&server](const httplib::Request& req, httplib::Response& res) {
         bool ok = false;
         const QJsonObject body = parseObject(req.body, &ok);
+        const QString signing = body.value("signature").toString();
         if (!ok || !body.value("version").isString()
-            || (!body.value("sha256").isUndefined() && !body.value("sha256").isString())) {
+            || (!body.value("sha256").isUndefined() && !body.value("sha256").isString())
+            || (!body.value("signature").isUndefined() && signing != "none" && signing != "wrong")) {
             sendJson(res,
-                     QJsonObject { { "ok", false }, { "error", "give {\"version\": \"...\"[, \"sha256\": \"...\"]}" } },
+                     QJsonObject { { "ok", false },
+                                   { "error",
+                                     "give {\"version\": \"...\"[, \"sha256\": \"...\"][, \"signature\": "
+                                     "\"none\" or \"wrong\"]}" } },
                      400);
             return;
         }
-        server.setPublishedVersion(body.value("version").toString(), body.value("sha256").toString());
+        server.setPublishedVersion(body.value("version").toString(), body.value("sha256").toString(), signing);
         sendJson(res, QJsonObject { { "ok", true } });
     };
 

@@ -2,12 +2,14 @@
 
 #include "Certificates.h"
 #include "HttpUtil.h"
+#include "ReleaseKey.h"
 #include "SeedData.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include <openssl/ssl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace devsite;
 
@@ -56,6 +59,77 @@ void dropConnection(const httplib::Request& req)
     closedir(fds);
 }
 
+// The body as gzip (RFC 1952).
+std::string gzip(const std::string& data)
+{
+    z_stream zs {};
+    if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    std::string out(deflateBound(&zs, uLong(data.size())), '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    zs.avail_in = uInt(data.size());
+    zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    zs.avail_out = uInt(out.size());
+    const bool done = deflate(&zs, Z_FINISH) == Z_STREAM_END;
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return done ? out : std::string();
+}
+
+std::string chunk(const std::string& data)
+{
+    char size[32];
+    snprintf(size, sizeof(size), "%zx\r\n", data.size());
+    return size + data + "\r\n";
+}
+
+// Sends the handler's answer spoiled the way a broken server or a cut connection would:
+// "length" announces the whole body and sends half; "chunked" sends half in chunks and stops
+// without the last chunk; "chunk-header" has a malformed chunk header half-way; "gzip" is a
+// well-framed gzip stream corrupted in the middle; "close" has no length and closes half-way.
+void spoilBody(httplib::Response& res, const std::string& how)
+{
+    const std::string whole = res.body;
+    const std::string half = whole.substr(0, whole.size() / 2);
+    std::string type = res.get_header_value("Content-Type");
+    res.body.clear();
+    res.set_header("Connection", "close");
+    if (how == "length") {
+        auto data = std::make_shared<std::string>(half);
+        res.set_content_provider(whole.size(), type, [data](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset < data->size())
+                sink.write(data->data() + offset, data->size() - offset);
+            return false; // the rest never comes: the connection is closed
+        });
+        return;
+    }
+    std::string wire;
+    if (how == "chunked") {
+        res.set_header("Transfer-Encoding", "chunked");
+        wire = chunk(half);
+    } else if (how == "chunk-header") {
+        res.set_header("Transfer-Encoding", "chunked");
+        wire = chunk(half) + "zz; not a size\r\n" + whole.substr(half.size()) + "\r\n0\r\n\r\n";
+    } else if (how == "gzip") {
+        std::string packed = gzip(whole);
+        for (size_t i = packed.size() / 2; i < packed.size() / 2 + 64 && i < packed.size(); ++i)
+            packed[i] = char(~packed[i]);
+        res.set_header("Content-Encoding", "gzip");
+        res.set_header("Transfer-Encoding", "chunked");
+        wire = chunk(packed) + "0\r\n\r\n";
+    } else {
+        wire = half;
+    }
+    // Written as given: no length, the end of the body is the end of the connection.
+    auto data = std::make_shared<std::string>(std::move(wire));
+    res.set_content_provider(type, [data](size_t offset, httplib::DataSink& sink) {
+        if (offset < data->size())
+            sink.write(data->data() + offset, data->size() - offset);
+        sink.done();
+        return true;
+    });
+}
+
 const int kThreadsPerListener = 24;
 const long long kMaxBody = 16 * 1024 * 1024;
 
@@ -88,11 +162,39 @@ QString DevsiteServer::publishedDigest()
     return digest;
 }
 
-void DevsiteServer::setPublishedVersion(const QString& version, const QString& sha256)
+QString DevsiteServer::publishedSigning()
+{
+    std::lock_guard<std::mutex> lock(versionMutex);
+    return signing;
+}
+
+void DevsiteServer::setPublishedVersion(const QString& version, const QString& sha256, const QString& signingMode)
 {
     std::lock_guard<std::mutex> lock(versionMutex);
     published = version;
     digest = sha256;
+    signing = signingMode;
+}
+
+QString DevsiteServer::releaseSignature()
+{
+    const QString mode = publishedSigning();
+    if (mode == "none" || cfg.exeFile.isEmpty())
+        return QString();
+    // Tests replace the published file while the site runs; sign what is there now, once.
+    const QFileInfo info(cfg.exeFile);
+    const QString key
+        = mode + '|' + QString::number(info.size()) + '|' + QString::number(info.lastModified().toMSecsSinceEpoch());
+    std::lock_guard<std::mutex> lock(versionMutex);
+    if (key != signedKey) {
+        QFile f(cfg.exeFile);
+        QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        if (mode == "wrong")
+            bytes += "not what is served";
+        signedValue = QString::fromLatin1(ReleaseKey::sign(bytes).toBase64());
+        signedKey = key;
+    }
+    return signedValue;
 }
 
 void DevsiteServer::routePrefix(Listener listener, const QString& method, const QString& prefix, Handler handler)
@@ -327,6 +429,7 @@ bool DevsiteServer::applyFault(const RequestLog::Fault& fault, const httplib::Re
         log.pause(fault.delayMs);
     switch (fault.kind) {
     case RequestLog::FaultKind::None:
+    case RequestLog::FaultKind::Cut: // spoils the real answer afterwards
         return false;
     case RequestLog::FaultKind::Delay:
         log.pause(fault.delayMs);
@@ -363,7 +466,8 @@ void DevsiteServer::dispatch(Listener listener, const httplib::Request& req, htt
     const bool isAdmin = path.startsWith("/__devsite/");
     const int index = isAdmin ? -1 : log.record(listener == Listener::Https ? "https" : "upload", req, bodyMd5);
 
-    if (!isAdmin && applyFault(log.takeFault(path), req, res)) {
+    const RequestLog::Fault fault = isAdmin ? RequestLog::Fault() : log.takeFault(path);
+    if (applyFault(fault, req, res)) {
         log.setStatus(index, res.status == 599 ? -1 : res.status);
         return;
     }
@@ -391,5 +495,7 @@ void DevsiteServer::dispatch(Listener listener, const httplib::Request& req, htt
     }
     if (res.status < 0)
         res.status = 200;
+    if (fault.kind == RequestLog::FaultKind::Cut)
+        spoilBody(res, fault.body.toStdString());
     log.setStatus(index, res.status);
 }

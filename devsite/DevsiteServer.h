@@ -52,11 +52,16 @@ public:
     // Paths that start with prefix, when no exact route matches.
     void routePrefix(Listener listener, const QString& method, const QString& prefix, Handler handler);
 
-    // The version the version files announce (changeable while running, for update tests)
-    // and the SHA-256 they give for its program (empty: none).
+    // The version the version files announce (changeable while running, for update tests),
+    // the SHA-256 they give for its program (empty: none) and how its program is signed:
+    // "" with the test release key, "none" not at all, "wrong" with a signature of other bytes.
     QString publishedVersion();
     QString publishedDigest();
-    void setPublishedVersion(const QString& version, const QString& sha256 = QString());
+    QString publishedSigning();
+    void setPublishedVersion(const QString& version, const QString& sha256 = QString(),
+                             const QString& signing = QString());
+    // Base64 of the signature the version files give for the published program (empty: none).
+    QString releaseSignature();
 
     // The uid of the request's token; 0 after answering the invalid-session envelope.
     int requireSession(const httplib::Request& req, httplib::Response& res);
@@ -90,6 +95,9 @@ private:
     std::mutex versionMutex;
     QString published;
     QString digest;
+    QString signing;
+    QString signedKey; // what the cached signature below was made for
+    QString signedValue;
 };
 
 void registerAdminApi(DevsiteServer& server);

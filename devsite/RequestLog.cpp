@@ -134,13 +134,23 @@ bool RequestLog::addFault(const QJsonObject& faultSpec, QString* error)
         f.body = faultSpec.value("body").toString().toUtf8();
         ++kinds;
     }
+    if (faultSpec.contains("cut")) {
+        static const QStringList ways { "length", "chunked", "chunk-header", "gzip", "close" };
+        if (!ways.contains(faultSpec.value("cut").toString())) {
+            *error = "\"cut\" must be one of " + ways.join(", ");
+            return false;
+        }
+        f.kind = FaultKind::Cut;
+        f.body = faultSpec.value("cut").toString().toUtf8();
+        ++kinds;
+    }
     if (kinds == 0 && delayed) {
         f.kind = FaultKind::Delay;
         kinds = 1;
     }
     if (kinds != 1) {
-        *error = "give exactly one of status, delay_ms, drop, hang, session_invalid, body (delay_ms may go "
-                 "with status, session_invalid or body)";
+        *error = "give exactly one of status, delay_ms, drop, hang, session_invalid, body, cut (delay_ms may "
+                 "go with status, session_invalid or body)";
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex);

@@ -13,7 +13,7 @@
 class RequestLog
 {
 public:
-    enum class FaultKind { None, Status, Delay, Drop, Hang, SessionInvalid, Body };
+    enum class FaultKind { None, Status, Delay, Drop, Hang, SessionInvalid, Body, Cut };
 
     struct Fault
     {
@@ -22,7 +22,7 @@ public:
         FaultKind kind = FaultKind::None;
         int status = 0;
         int delayMs = 0;
-        QByteArray body;
+        QByteArray body; // Body: the answer; Cut: how the real answer is spoiled
     };
 
     // Appends one entry and returns its index (for the answer status filled in later).

@@ -35,6 +35,9 @@ void versionFile(DevsiteServer& server, const httplib::Request&, httplib::Respon
     const QString digest = server.publishedDigest();
     if (!digest.isEmpty())
         file.insert("sha256", QJsonObject { { version, digest } });
+    const QString signature = server.releaseSignature();
+    if (!signature.isEmpty())
+        file.insert("signature", QJsonObject { { version, signature } });
     sendJson(res, file);
 }
 

@@ -1,7 +1,10 @@
 #include "UploadDialog.h"
 
 #include "ExeReplacer.h"
+#include "HandOff.h"
+#include "InstallFolder.h"
 #include "MySingleApplication.h"
+#include "ReleaseCheck.h"
 #include "Util.h"
 
 #include <QCoreApplication>
@@ -36,9 +39,9 @@ const char* const kNormalBar = "QProgressBar{ border: none; color: white; text-a
 const char* const kGreyBar = "QProgressBar{ border: none; color: white; text-align: center; background: #ccc; } "
                              "QProgressBar::chunk { border: none; background: #999; }";
 
-// How long the new program may take to open its local server before it counts as started
-// anyway (it is still running then, only slow).
-constexpr int kStartLimitMs = 30000;
+// How many of the updater's seconds the new program has to reach its login dialog; a program
+// still silent then is taken for a wrong or broken one.
+constexpr int kStartLimitSeconds = 60;
 
 void sleepInLoop(int ms)
 {
@@ -70,6 +73,40 @@ bool processAlive(qint64 pid)
 #endif
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 #endif
+}
+
+// Ends a program this updater started and waits until it is gone, so that its file is free
+// and its local server does not turn the old program away.
+void endProcess(qint64 pid)
+{
+#if defined(Q_OS_WIN)
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, DWORD(pid));
+    if (!h)
+        return;
+    TerminateProcess(h, 1);
+    WaitForSingleObject(h, 10000);
+    CloseHandle(h);
+#else
+    ::kill(pid_t(pid), SIGKILL);
+    for (int i = 0; i < 100 && processAlive(pid); ++i)
+        sleepInLoop(50);
+#endif
+}
+
+// True when the client behind the main program's local server says it is up.
+bool clientStarted()
+{
+    QLocalSocket socket;
+    socket.connectToServer(MySingleApplication::mainServerName(), QIODevice::ReadWrite);
+    if (!socket.waitForConnected(500))
+        return false;
+    socket.write(HandOff::kStartedQuery);
+    if (!socket.waitForBytesWritten(500))
+        return false;
+    QByteArray answer;
+    while (!answer.contains('\n') && socket.waitForReadyRead(1000))
+        answer += socket.readAll();
+    return answer == HandOff::kStartedAnswer;
 }
 
 } // namespace
@@ -162,6 +199,11 @@ void UploadDialog::upgrade()
         setStatus(QStringLiteral("小主，程序更新失败，解决办法：退出主程序，重新安装程序!"));
         return;
     }
+    // Whatever an earlier run left half done is finished or undone before anything is fetched.
+    for (const QString& line :
+         InstallFolder(QCoreApplication::applicationDirPath()).recover(InstallFolder::Unproven::Undo))
+        qInfo().noquote() << "at start:" << line;
+
     progressTimer = new QTimer(this);
     progressTimer->setInterval(Util::secondMs() / 2);
     connect(progressTimer, &QTimer::timeout, this, &UploadDialog::tick);
@@ -198,8 +240,18 @@ void UploadDialog::getLatestVersion()
         }
         const QJsonObject obj = doc.object();
         latestVersion = obj.value(QStringLiteral("data")).toArray().at(0).toString();
-        // A site may publish the SHA-256 of each version's program beside the version list.
+        // It goes into a URL and a file name.
+        if (!ReleaseCheck::isVersion(latestVersion)) {
+            qWarning().noquote() << "version file: not a version:" << latestVersion.left(80);
+            latestVersion.clear();
+            failUpdate();
+            return;
+        }
+        // A site may publish the SHA-256 and the signature of each version's program beside
+        // the version list.
         publishedDigest = obj.value(QStringLiteral("sha256")).toObject().value(latestVersion).toString();
+        publishedSignature = QByteArray::fromBase64(
+            obj.value(QStringLiteral("signature")).toObject().value(latestVersion).toString().toLatin1());
         showProgress(61);
         setWindowTitle(QStringLiteral("Zentrel更新 %1").arg(latestVersion));
         titleLabel->setText(QStringLiteral("Zentrel更新版本 %1").arg(latestVersion));
@@ -221,8 +273,10 @@ void UploadDialog::getSoft(const QString& version)
         }
         showProgress(82);
 
-        // Nothing is written unless the body is whole and runnable here.
-        const QString problem = ExeReplacer::verify(body, announced, publishedDigest);
+        // Nothing is written unless the body is whole, runnable here and, when this build
+        // trusts a release key, signed with it.
+        const QString problem
+            = ReleaseCheck::judge(body, announced, publishedDigest, publishedSignature, ReleaseCheck::builtInKey());
         if (!problem.isEmpty()) {
             qWarning().noquote() << "download refused:" << problem;
             failUpdate();
@@ -259,28 +313,30 @@ void UploadDialog::handOff()
 
     qint64 pid = 0;
     const QString program = replacer->mainPath();
-    if (!QProcess::startDetached(program, QStringList(), QCoreApplication::applicationDirPath(), &pid))
+    if (!QProcess::startDetached(program, QStringList(), QCoreApplication::applicationDirPath(), &pid)) {
         rollBackAndWarn(QStringLiteral("cannot start the new program"));
-    else if (!startedAndAlive(pid))
-        rollBackAndWarn(QStringLiteral("the new program ended before it was up"));
-    else
-        replacer->dropBackup();
+    } else if (!startedAndWell(pid)) {
+        endProcess(pid);
+        rollBackAndWarn(QStringLiteral("the new program did not come up"));
+    } else if (!replacer->dropBackup()) {
+        qWarning().noquote() << replacer->error();
+    }
     emit s_finished();
 }
 
-bool UploadDialog::startedAndAlive(qint64 pid)
+bool UploadDialog::startedAndWell(qint64 pid)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < kStartLimitMs) {
-        if (isMainRunning())
+    const qint64 limit = qint64(kStartLimitSeconds) * Util::secondMs();
+    while (clock.elapsed() < limit) {
+        if (clientStarted())
             return true;
         if (!processAlive(pid))
-            return isMainRunning();
+            return false;
         sleepInLoop(100);
     }
-    qWarning().noquote() << "the new program is running but did not open its local server yet";
-    return true;
+    return false;
 }
 
 void UploadDialog::rollBackAndWarn(const QString& reason)

@@ -37,9 +37,10 @@ private:
     void tick();
     void showProgress(int value);
     void setStatus(const QString& text);
-    // Starts the installed program; falls back to the old one when the new one does not come up.
+    // Starts the installed program; falls back to the old one when the new one does not
+    // reach its login dialog.
     void handOff();
-    bool startedAndAlive(qint64 pid);
+    bool startedAndWell(qint64 pid);
     void rollBackAndWarn(const QString& reason);
 
     QTimer* progressTimer = nullptr;
@@ -51,8 +52,9 @@ private:
     QLabel* titleLabel = nullptr;
     QString versionUrl;
 
-    // SHA-256 the version file publishes for the latest version (empty: none).
+    // SHA-256 and Ed25519 signature the version file publishes for the latest version (empty: none).
     QString publishedDigest;
+    QByteArray publishedSignature;
     ExeReplacer* replacer = nullptr;
     bool failed = false;
     bool handingOff = false;

@@ -12,13 +12,15 @@ class Util : public QObject
 
 public:
     // status: the HTTP status (0 when no complete answer arrived: no connection, refused
-    // certificate, cut transfer, time-out). body: the whole body when status is 200, else
-    // empty. announced: the Content-Length the server gave, -1 when none.
+    // certificate, cut or malformed transfer, time-out, or an encoded body). body: the whole
+    // body when status is 200, else empty. announced: the Content-Length the server gave, -1
+    // when none.
     using GetCallback = std::function<void(int status, QByteArray body, qint64 announced)>;
 
-    // One GET with the cache-busting item "v" (Unix seconds), certificate checks against the
-    // system's roots plus the CAs of VANTREL_CA_CERTS, TLS 1.2 or later, at most 10 redirects
-    // (never from HTTPS to HTTP). The callback runs once, on the calling thread.
+    // One GET with the cache-busting item "v" (Unix seconds), certificate checks against
+    // Qt's roots (plus the CAs of VANTREL_CA_CERTS when it names a file), TLS 1.2 or later,
+    // an unencoded body, at most 10 redirects (never from HTTPS to HTTP). The callback runs
+    // once, on the calling thread.
     static void requestGet(const QString& url, GetCallback callback);
 
     // The compiled-in website host; the local-server names are built from it.
