@@ -264,6 +264,9 @@ void MyProgressItemWidget::askDelete()
     const QString question = active ? "文件正在上传，确定删除吗？" : "确定删除该资料吗？";
     if (MyMsgBox::confirm(question, this) != 1)
         return;
+    // Submitted while the question was open: the row is on its way out and the record retired.
+    if (succeeded)
+        return;
     // The worker lets go of the job before the record goes, so no further piece is sent
     // for an asset that no longer exists.
     if (active) {

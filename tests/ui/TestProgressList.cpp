@@ -1,6 +1,7 @@
 // The upload list against the real devsite and the real upload workers: rows saved by the
 // form upload, pause, fail, get deleted and come back after a restart.
 
+#include "app/NestedWait.h"
 #include "net/MyDAO.h"
 #include "support/DevsiteFixture.h"
 #include "support/HeldBox.h"
@@ -329,7 +330,11 @@ void TestProgressList::rowGoesWhileItsDeleteBoxIsOpen()
     QVERIFY(row && row->isActive());
 
     HeldBox boxes;
-    boxes.onBox("文件正在上传，确定删除吗？", [&](MyMsgBox*) { emit dao->s_completed_submit(f.md5, form.id); });
+    boxes.onBox("文件正在上传，确定删除吗？", [&](MyMsgBox*) {
+        emit dao->s_completed_submit(f.md5, form.id);
+        // Nobody answers while the row shows its success and is then let go.
+        QTRY_VERIFY(NestedWait::isGone(row));
+    });
     row->deleteButton()->click();
     QVERIFY(boxes.stepsDone());
     QTRY_VERIFY(!row);
