@@ -3,14 +3,12 @@
 #include "ExeReplacer.h"
 #include "MySingleApplication.h"
 #include "Util.h"
+#include "VersionFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMessageBox>
@@ -190,16 +188,15 @@ void UploadDialog::tick()
 void UploadDialog::getLatestVersion()
 {
     Util::requestGet(versionUrl, [this](int status, QByteArray body, qint64) {
-        const QJsonDocument doc = QJsonDocument::fromJson(body);
-        if (status != 200 || !doc.isObject()) {
+        const PublishedVersion published = readVersionFile(body);
+        if (status != 200 || !published.readable) {
             qWarning().noquote() << "version file: status" << status;
             failUpdate();
             return;
         }
-        const QJsonObject obj = doc.object();
-        latestVersion = obj.value(QStringLiteral("data")).toArray().at(0).toString();
+        latestVersion = published.version;
         // A site may publish the SHA-256 of each version's program beside the version list.
-        publishedDigest = obj.value(QStringLiteral("sha256")).toObject().value(latestVersion).toString();
+        publishedDigest = published.sha256;
         showProgress(61);
         setWindowTitle(QStringLiteral("Zentrel更新 %1").arg(latestVersion));
         titleLabel->setText(QStringLiteral("Zentrel更新版本 %1").arg(latestVersion));
