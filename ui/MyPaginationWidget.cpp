@@ -99,12 +99,13 @@ void MyPaginationWidget::setMeta(const QJsonObject& meta)
     }
     const int n = buttonCount;
     // A current page below 1 (a site's slip) shows the first window rather than pages below 1.
-    int first = qMax(0, (curPage - 1) / n) * n + 1;
+    // Counted in 64 bits: page numbers near the int limits must not overflow the window.
+    qint64 first = qMax<qint64>(0, (qint64(curPage) - 1) / n) * n + 1;
     if (first - 1 + n > pageTotal)
-        first = qMax(1, pageTotal - n + 1);
+        first = qMax<qint64>(1, qint64(pageTotal) - n + 1);
     for (int i = 0; i < buttons.size(); ++i) {
         QPushButton* b = buttons.at(i);
-        const int number = first + i;
+        const qint64 number = first + i;
         b->setText(QString::number(number));
         b->setChecked(number == curPage);
         b->setVisible(number <= pageTotal);

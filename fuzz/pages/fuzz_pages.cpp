@@ -3,6 +3,7 @@
 // tabs (awaiting review, reviewed, recycle bin), and the commission page's records with its
 // page bar and page total. The windows are built once, off screen.
 
+#include "net/Endpoints.h"
 #include "net/RequestClient.h"
 #include "ui/ListBaseTabContent.h"
 #include "ui/ListDaishen.h"
@@ -42,6 +43,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     for (const char* role : { "VANTREL_WEBSITE_URL", "VANTREL_ACCOUNT_URL", "VANTREL_NEWS_URL" })
         qputenv(role, "https://127.0.0.1:9");
     qputenv("VANTREL_UPLOAD_URL", "http://127.0.0.1:9");
+    Endpoints::reload();
     static int argc = 1;
     static char name[] = "fuzz_pages";
     static char* argv[] = { name, nullptr };

@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray body = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
     const PublishedVersion published = readVersionFile(body);
     ExeReplacer::verify(body, -1, published.sha256);
-    ExeReplacer::verify(body, qint64(size) - 1, published.version);
+    // Any text may arrive as the published digest.
+    ExeReplacer::verify(body, qint64(size), published.version);
     return 0;
 }
