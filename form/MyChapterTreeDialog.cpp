@@ -179,23 +179,27 @@ void MyChapterTreeDialog::handleReply(const QJsonObject& reply, const QString& k
     // Items that end up outside the tree (the top entry, orphans) are freed at the end.
     QSet<QTreeWidgetItem*> placed;
     QSet<QString> visited;
-    std::function<void(QTreeWidgetItem*, const QString&)> attach = [&](QTreeWidgetItem* parent, const QString& id) {
-        if (visited.contains(id))
-            return; // a loop in the data
-        visited.insert(id);
-        for (QTreeWidgetItem* child : byParent.value(id)) {
-            if (placed.contains(child))
-                continue;
-            placed.insert(child);
-            if (parent)
-                parent->addChild(child);
-            else
-                treeWidget->addTopLevelItem(child);
-            attach(child, child->data(0, CatidRole).toString());
-        }
-    };
+    // Chapter trees are a handful of levels deep. A reply chaining thousands of entries would
+    // run out of stack here (and in the tree widget's own recursion), so deeper ones are left out.
+    constexpr int kMaxDepth = 64;
+    std::function<void(QTreeWidgetItem*, const QString&, int)> attach
+        = [&](QTreeWidgetItem* parent, const QString& id, int depth) {
+              if (visited.contains(id) || depth >= kMaxDepth)
+                  return; // a loop in the data, or too deep
+              visited.insert(id);
+              for (QTreeWidgetItem* child : byParent.value(id)) {
+                  if (placed.contains(child))
+                      continue;
+                  placed.insert(child);
+                  if (parent)
+                      parent->addChild(child);
+                  else
+                      treeWidget->addTopLevelItem(child);
+                  attach(child, child->data(0, CatidRole).toString(), depth + 1);
+              }
+          };
     if (haveTop)
-        attach(nullptr, topId);
+        attach(nullptr, topId, 0);
     for (const auto& siblings : qAsConst(byParent)) {
         for (QTreeWidgetItem* item : siblings) {
             if (!placed.contains(item))

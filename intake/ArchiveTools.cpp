@@ -101,7 +101,8 @@ int countAfterColon(const QString& line)
     return line.mid(line.indexOf(':') + 1).trimmed().toInt();
 }
 
-// Judges the output of the test run; emits the refusal and returns false when it fails.
+} // namespace
+
 bool judgeTestRun(const ArchiveWarning& warn, const QString& out, const QString& archivePath)
 {
     if (out.contains("Enter password")) {
@@ -131,54 +132,41 @@ bool judgeTestRun(const ArchiveWarning& warn, const QString& out, const QString&
     return true;
 }
 
+namespace {
+
 void listArchive(const ArchiveWarning& warn, const QString& archivePath, const QString& tmpDir, ArchiveAnswer callback)
 {
-    ToolRun::start(
-        sevenZipProgram(), { "l", absolute(archivePath), kLiteralNames },
-        sevenZipTimeoutMs(QFileInfo(archivePath).size()),
-        [warn, archivePath, tmpDir, callback](const QByteArray& output, bool ok) {
-            const QString out = local8BitUntilZero(output);
-            if (out.contains("ERROR:") || !ok) {
-                warn(QString::fromUtf8("文档%1 \r\n无法解压，文档可能损坏，不能上传提交").arg(archivePath));
-                callback(out, false);
-                return;
-            }
-            QStringList entries;
-            bool result = true;
-            qint64 unpacked = 0;
-            enum { Before, Inside, After } state = Before;
-            for (const QString& line : outputLines(out)) {
-                if (state == After)
-                    break;
-                if (line == QLatin1String(kListingSeparator)) {
-                    state = state == Before ? Inside : After;
-                    continue;
-                }
-                if (state != Inside)
-                    continue;
-                entries.append(line);
-                const QList<ArchiveEntry> parsed = parseArchiveEntries(line, 1);
-                if (!parsed.isEmpty() && parsed.first().size > 0)
-                    unpacked += qMin(parsed.first().size, qint64(1) << 40); // 1001 of them cannot overflow
-                if (namesArchive(line)) {
-                    warn(QString::fromUtf8("压缩包：%1，\r\n含有其他压缩包，不允许嵌套压缩包\r\n请重新压缩后上传")
-                             .arg(archivePath));
-                    result = false;
-                    break;
-                }
-            }
-            if (entries.isEmpty()) {
-                warn(QString::fromUtf8("文档%1，\r\n空压缩包不上上传提交").arg(archivePath));
-                result = false;
-            }
-            // Refused here, before anything is extracted; the repack watches what is written too.
-            const QString tooBig = result ? sizeRefusal(unpacked, archivePath, tmpDir) : QString();
-            if (!tooBig.isEmpty()) {
-                warn(tooBig);
-                result = false;
-            }
-            callback(entries.join("\r\n"), result);
-        });
+    ToolRun::start(sevenZipProgram(), { "l", absolute(archivePath), kLiteralNames },
+                   sevenZipTimeoutMs(QFileInfo(archivePath).size()),
+                   [warn, archivePath, tmpDir, callback](const QByteArray& output, bool ok) {
+                       const QString out = local8BitUntilZero(output);
+                       if (out.contains("ERROR:") || !ok) {
+                           warn(QString::fromUtf8("文档%1 \r\n无法解压，文档可能损坏，不能上传提交").arg(archivePath));
+                           callback(out, false);
+                           return;
+                       }
+                       bool nested = false;
+                       qint64 unpacked = 0;
+                       const QStringList entries = listingEntryLines(out, nested, &unpacked);
+                       bool result = true;
+                       if (nested) {
+                           warn(
+                               QString::fromUtf8("压缩包：%1，\r\n含有其他压缩包，不允许嵌套压缩包\r\n请重新压缩后上传")
+                                   .arg(archivePath));
+                           result = false;
+                       }
+                       if (entries.isEmpty()) {
+                           warn(QString::fromUtf8("文档%1，\r\n空压缩包不上上传提交").arg(archivePath));
+                           result = false;
+                       }
+                       // Refused here, before anything is extracted; the repack watches what is written too.
+                       const QString tooBig = result ? sizeRefusal(unpacked, archivePath, tmpDir) : QString();
+                       if (!tooBig.isEmpty()) {
+                           warn(tooBig);
+                           result = false;
+                       }
+                       callback(entries.join("\r\n"), result);
+                   });
 }
 
 bool isRarFile(const QString& path)
@@ -257,6 +245,36 @@ void packExtracted(const ArchiveWarning& warn, const QString& workDir, const QSt
 }
 
 } // namespace
+
+QStringList listingEntryLines(const QString& listing, bool& nested, qint64* unpacked)
+{
+    nested = false;
+    if (unpacked)
+        *unpacked = 0;
+    QStringList entries;
+    enum { Before, Inside, After } state = Before;
+    for (const QString& line : outputLines(listing)) {
+        if (state == After)
+            break;
+        if (line == QLatin1String(kListingSeparator)) {
+            state = state == Before ? Inside : After;
+            continue;
+        }
+        if (state != Inside)
+            continue;
+        entries.append(line);
+        if (unpacked) {
+            const QList<ArchiveEntry> parsed = parseArchiveEntries(line, 1);
+            if (!parsed.isEmpty() && parsed.first().size > 0)
+                *unpacked += qMin(parsed.first().size, qint64(1) << 40); // 1001 of them cannot overflow
+        }
+        if (namesArchive(line)) {
+            nested = true;
+            break;
+        }
+    }
+    return entries;
+}
 
 QString freeZipName(const QString& dir, const QString& baseName)
 {

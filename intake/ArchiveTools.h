@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // A refusal the user is to be told about (the archive's answer follows separately).
@@ -27,6 +28,14 @@ bool zipFolder(const QString& folderPath, const QStringList& files, const QStrin
 
 // The first unused "<base>.zip" / "<base>(n).zip" name among the entries of `dir`.
 QString freeZipName(const QString& dir, const QString& baseName);
+
+// Judges the output of a 7-Zip test run (`7z t`) of `archivePath`: false, after telling `warn`
+// why, for an encrypted or damaged archive or one with too many entries.
+bool judgeTestRun(const ArchiveWarning& warn, const QString& out, const QString& archivePath);
+
+// The lines of the entry table of a 7-Zip listing (`7z l` output). Reading stops after the
+// first entry that is itself an archive, with `nested` set.
+QStringList listingEntryLines(const QString& listing, bool& nested, qint64* unpacked = nullptr);
 
 // The line that opens and closes the entry table of a 7-Zip listing.
 extern const char* const kListingSeparator;

@@ -94,6 +94,28 @@ void ReferenceData::setFetchLimitMs(int ms)
     fetchLimit.store(ms);
 }
 
+void ReferenceData::readTypeTables(const QJsonObject& resource, QMap<QString, QString>& rootNames,
+                                   QMap<QString, AssetTypeEntry>& typeTable)
+{
+    const QJsonArray roots = resource.value("typeidroot").toArray();
+    for (const QJsonValue& root : roots) {
+        const QJsonObject r = root.toObject();
+        rootNames.insert(r.value("id").toVariant().toString(), r.value("name").toString());
+    }
+    const QJsonObject types = resource.value("typeid").toObject();
+    for (auto rootIt = types.begin(); rootIt != types.end(); ++rootIt) {
+        const QJsonObject inner = rootIt.value().toObject();
+        for (auto it = inner.begin(); it != inner.end(); ++it) {
+            AssetTypeEntry entry;
+            entry.typeId = it.key();
+            entry.typeName = it.value().toString();
+            entry.rootId = rootIt.key();
+            entry.rootName = rootNames.value(rootIt.key());
+            typeTable.insert(entry.typeId, entry);
+        }
+    }
+}
+
 OpResult ReferenceData::load()
 {
     resourceObj = QJsonObject();
@@ -113,23 +135,7 @@ OpResult ReferenceData::load()
         }
     }
 
-    const QJsonArray roots = resourceObj.value("typeidroot").toArray();
-    for (const QJsonValue& root : roots) {
-        const QJsonObject r = root.toObject();
-        rootNames.insert(r.value("id").toVariant().toString(), r.value("name").toString());
-    }
-    const QJsonObject types = resourceObj.value("typeid").toObject();
-    for (auto rootIt = types.begin(); rootIt != types.end(); ++rootIt) {
-        const QJsonObject inner = rootIt.value().toObject();
-        for (auto it = inner.begin(); it != inner.end(); ++it) {
-            AssetTypeEntry entry;
-            entry.typeId = it.key();
-            entry.typeName = it.value().toString();
-            entry.rootId = rootIt.key();
-            entry.rootName = rootNames.value(rootIt.key());
-            typeTable.insert(entry.typeId, entry);
-        }
-    }
+    readTypeTables(resourceObj, rootNames, typeTable);
 
     const bool ruleFetched = fetchReferenceFile(client, URL_RULE_JSON, query, ruleObj);
     if (!ruleFetched) {

@@ -40,6 +40,11 @@ public:
     // Child regions of `upid`, from the cache or the website.
     void districts(const QString& tag, int upid, std::function<void(QJsonArray)> callback);
 
+    // Root id -> root name and type id -> entry, from the "typeidroot" and "typeid" members
+    // of a vtup.json object; added to what the maps hold.
+    static void readTypeTables(const QJsonObject& resource, QMap<QString, QString>& rootNames,
+                               QMap<QString, AssetTypeEntry>& typeTable);
+
     // Longest wait for one reference file in load() before the shipped copy is used.
     static int fetchLimitMs();
     static void setFetchLimitMs(int ms);

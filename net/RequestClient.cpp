@@ -315,16 +315,25 @@ QJsonObject RequestClient::judgeReply(QNetworkReply* reply, const QString& url, 
         writeLog(QString::fromUtf8(body.left(kLoggedBodyBytes)));
     }
 
+    bool sessionEnded = false;
+    const QJsonObject obj = judgeBody(body, loginReply, sessionEnded);
+    if (sessionEnded) {
+        deliver = false;
+        emit sessionInvalid(obj.value(QLatin1String("msg")).toString());
+    }
+    return obj;
+}
+
+QJsonObject RequestClient::judgeBody(const QByteArray& body, bool loginReply, bool& sessionEnded)
+{
+    sessionEnded = false;
     QJsonParseError error {};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject() || !envelopeTypesSound(doc.object(), loginReply))
         return clientEnvelope(QStringLiteral("JSON响应格式解析失败"));
 
     const QJsonObject obj = doc.object();
-    if (!loginReply && obj.contains(QLatin1String("code")) && obj.value(QLatin1String("code")).toInt() == 400) {
-        deliver = false;
-        emit sessionInvalid(obj.value(QLatin1String("msg")).toString());
-        return obj;
-    }
+    if (!loginReply && obj.contains(QLatin1String("code")) && obj.value(QLatin1String("code")).toInt() == 400)
+        sessionEnded = true;
     return obj;
 }

@@ -51,6 +51,11 @@ public:
     static int requestDeadline();
     static void setRequestDeadlineForTesting(int ms);
 
+    // What the callback of a 200 reply gets for its body: the site's object, or the client
+    // envelope when the body is no object or carries "errcode"/"code" that are no integers.
+    // `sessionEnded` is set for a "code" 400 reply (never for a login's), which reaches no callback.
+    static QJsonObject judgeBody(const QByteArray& body, bool loginReply, bool& sessionEnded);
+
 signals:
     void sessionInvalid(QString msg);
     void routedReply(HTTP_CALLBACK cb, QJsonObject obj, QObject* ctx);

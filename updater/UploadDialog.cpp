@@ -6,14 +6,12 @@
 #include "MySingleApplication.h"
 #include "ReleaseCheck.h"
 #include "Util.h"
+#include "VersionFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMessageBox>
@@ -232,14 +230,13 @@ void UploadDialog::tick()
 void UploadDialog::getLatestVersion()
 {
     Util::requestGet(versionUrl, [this](int status, QByteArray body, qint64) {
-        const QJsonDocument doc = QJsonDocument::fromJson(body);
-        if (status != 200 || !doc.isObject()) {
+        const PublishedVersion published = readVersionFile(body);
+        if (status != 200 || !published.readable) {
             qWarning().noquote() << "version file: status" << status;
             failUpdate();
             return;
         }
-        const QJsonObject obj = doc.object();
-        latestVersion = obj.value(QStringLiteral("data")).toArray().at(0).toString();
+        latestVersion = published.version;
         // It goes into a URL and a file name.
         if (!ReleaseCheck::isVersion(latestVersion)) {
             qWarning().noquote() << "version file: not a version:" << latestVersion.left(80);
@@ -249,9 +246,8 @@ void UploadDialog::getLatestVersion()
         }
         // A site may publish the SHA-256 and the signature of each version's program beside
         // the version list.
-        publishedDigest = obj.value(QStringLiteral("sha256")).toObject().value(latestVersion).toString();
-        publishedSignature = QByteArray::fromBase64(
-            obj.value(QStringLiteral("signature")).toObject().value(latestVersion).toString().toLatin1());
+        publishedDigest = published.sha256;
+        publishedSignature = published.signature;
         showProgress(61);
         setWindowTitle(QStringLiteral("Zentrel更新 %1").arg(latestVersion));
         titleLabel->setText(QStringLiteral("Zentrel更新版本 %1").arg(latestVersion));

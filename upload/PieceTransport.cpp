@@ -20,15 +20,6 @@ size_t discardBody(char*, size_t size, size_t count, void*)
     return size * count;
 }
 
-size_t keepStatusLine(char* data, size_t size, size_t count, void* user)
-{
-    const QByteArray line(data, int(size * count));
-    // After an interim answer the final one comes; the last status line counts.
-    if (line.startsWith("HTTP/"))
-        *static_cast<QByteArray*>(user) = line.trimmed();
-    return size * count;
-}
-
 // What Qt's client sends for Accept-Language, from the system locale.
 QByteArray acceptLanguage()
 {
@@ -76,6 +67,22 @@ curl_off_t bytesMoved(CURL* easy)
 }
 
 } // namespace
+
+size_t PieceTransport::keepStatusLine(char* data, size_t size, size_t count, void* user)
+{
+    const QByteArray line(data, int(size * count));
+    // After an interim answer the final one comes; the last status line counts.
+    if (line.startsWith("HTTP/"))
+        *static_cast<QByteArray*>(user) = line.trimmed();
+    return size * count;
+}
+
+QString PieceTransport::reasonPhrase(const QByteArray& statusLine)
+{
+    // "HTTP/1.1 500 Internal Server Error": the phrase after the code.
+    const int space = statusLine.indexOf(' ', statusLine.indexOf(' ') + 1);
+    return space > 0 ? QString::fromLatin1(statusLine.mid(space + 1)) : QString();
+}
 
 PieceTransport::PieceTransport()
 {
@@ -178,9 +185,7 @@ int PieceTransport::post(const QNetworkRequest& request, const QByteArray& body,
 
     if (cut || (result != CURLE_OK && (code == 200 || code == 201)))
         return 0;
-    // "HTTP/1.1 500 Internal Server Error": the phrase after the code.
-    const int space = statusLine.indexOf(' ', statusLine.indexOf(' ') + 1);
-    if (code != 0 && space > 0)
-        reason = QString::fromLatin1(statusLine.mid(space + 1));
+    if (code != 0)
+        reason = reasonPhrase(statusLine);
     return int(code);
 }

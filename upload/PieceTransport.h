@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <cstddef>
 
 class QNetworkRequest;
 
@@ -29,6 +30,11 @@ public:
     // The header lines sent for `request`: the ones it names, in its order, and those Qt's
     // client adds besides Host (so the service sees what it always saw).
     static QList<QByteArray> headerLines(const QNetworkRequest& request);
+
+    // The answer's header callback: keeps the last status line in the QByteArray at `statusLine`.
+    static size_t keepStatusLine(char* data, size_t size, size_t count, void* statusLine);
+    // The reason phrase of a status line ("HTTP/1.1 500 Internal Server Error"); empty without one.
+    static QString reasonPhrase(const QByteArray& statusLine);
 
 private:
     void* multi = nullptr; // CURLM

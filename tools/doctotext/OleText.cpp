@@ -155,6 +155,11 @@ private:
 
 } // namespace
 
+bool compoundFileSound(const QString& path)
+{
+    return CompoundFileCheck(path).sound();
+}
+
 Outcome extractOleText(Kind kind, const QString& path, TextSink& sink)
 {
     QString program;
@@ -172,7 +177,7 @@ Outcome extractOleText(Kind kind, const QString& path, TextSink& sink)
     }
     arguments << QStringLiteral("--") << path;
 
-    if (!CompoundFileCheck(path).sound())
+    if (!compoundFileSound(path))
         return Outcome::Damaged;
     const QString executable = QStandardPaths::findExecutable(program);
     if (executable.isEmpty())

@@ -16,6 +16,9 @@ public:
     static constexpr qint64 kMaxPartBytes = 64 * 1024 * 1024;
 
     Outcome open(const QString& path);
+    // One part as open() would have read it from the container (the XML readers' fuzz target
+    // feeds parts this way, past the container's checksums).
+    void addPart(const QString& name, const QByteArray& bytes) { parts.insert(name.toLower(), bytes); }
 
     // Word processing, spreadsheet or presentation, by the main part the package holds.
     Kind kind() const;
