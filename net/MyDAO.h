@@ -280,6 +280,8 @@ signals:
     void s_listed_duplicate(QString file_md5, int id);
 
 private:
+    // A refusal from an archive run: to the asking form (when it asked) and as s_archive_warning.
+    std::function<void(const QString&)> archiveWarner(std::function<void(QString)> warned);
     explicit MyDAO(QObject* parent = nullptr);
 
     // The services it owns; the destructor ends the request client (and its pending replies)

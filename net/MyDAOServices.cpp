@@ -213,29 +213,24 @@ Database::Retire MyDAO::retireSubmittedAsset(const AssetFormData& form, int owne
 
 // ---- archives, text, fingerprint ----
 
+std::function<void(const QString&)> MyDAO::archiveWarner(std::function<void(QString)> warned)
+{
+    return [this, warned](const QString& text) {
+        if (warned)
+            warned(text);
+        emit s_archive_warning(text);
+    };
+}
+
 void MyDAO::readArchive(QString archivePath, std::function<void(QString, bool)> callback,
                         std::function<void(QString)> warned)
 {
-    inspectArchive(
-        archivePath, tmpDir(),
-        [this, warned](const QString& text) {
-            if (warned)
-                warned(text);
-            emit s_archive_warning(text);
-        },
-        callback);
+    inspectArchive(archivePath, tmpDir(), archiveWarner(warned), callback);
 }
 
 void MyDAO::repackArchive(QString archivePath, TEXT_OK_CALLBACK callback, std::function<void(QString)> warned)
 {
-    repackAsZip(
-        archivePath, tmpDir(),
-        [this, warned](const QString& text) {
-            if (warned)
-                warned(text);
-            emit s_archive_warning(text);
-        },
-        callback);
+    repackAsZip(archivePath, tmpDir(), archiveWarner(warned), callback);
 }
 
 void MyDAO::extractText(QString filePath, std::function<void(QString)> callback)
