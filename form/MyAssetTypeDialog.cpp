@@ -120,21 +120,27 @@ void MyAssetTypeDialog::confirm()
                     this);
 }
 
-bool MyAssetTypeDialog::autoSelect(const QString& filePath)
+QStringList MyAssetTypeDialog::typeRootsFor(const QJsonObject& rules, const QString& filePath)
 {
-    if (filePath.isEmpty())
-        return false;
-    const QJsonArray rules = MyDAO::instance()->ruleObject().value("typidroot").toArray();
-    for (const QJsonValue& v : rules) {
+    QStringList roots;
+    for (const QJsonValue& v : rules.value("typidroot").toArray()) {
         const QJsonObject rule = v.toObject();
         bool suffix = false, keyword = false;
         for (const QJsonValue& s : rule.value("filetype").toArray())
             suffix = suffix || filePath.endsWith(s.toString());
         for (const QJsonValue& k : rule.value("keywords").toArray())
             keyword = keyword || (!k.toString().isEmpty() && filePath.contains(k.toString()));
-        if (!suffix || !keyword)
-            continue;
-        const QString rootId = rule.value("id").toVariant().toString();
+        if (suffix && keyword)
+            roots.append(rule.value("id").toVariant().toString());
+    }
+    return roots;
+}
+
+bool MyAssetTypeDialog::autoSelect(const QString& filePath)
+{
+    if (filePath.isEmpty())
+        return false;
+    for (const QString& rootId : typeRootsFor(MyDAO::instance()->ruleObject(), filePath)) {
         for (QTreeWidgetItem* root : qAsConst(items)) {
             if (root->data(0, LevelRole).toInt() != 0 || root->data(0, IdRole).toString() != rootId)
                 continue;

@@ -3,7 +3,9 @@
 #include "form/AssetTypeTreeNode.h"
 #include "widgets/BaseDialog.h"
 
+#include <QJsonObject>
 #include <QList>
+#include <QStringList>
 
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -26,6 +28,9 @@ public:
     // Suggests a type from the file path by the rule file's "typidroot" rules; true when one
     // was chosen (add_type has then been emitted with it).
     bool autoSelect(const QString& filePath);
+    // The type roots whose "typidroot" rule in `rules` (rule.json) fits the file path, suffix
+    // and keyword both, in the rules' order.
+    static QStringList typeRootsFor(const QJsonObject& rules, const QString& filePath);
     QTreeWidget* tree() const { return treeWidget; }
 
     static constexpr int IdRole = Qt::UserRole;

@@ -453,21 +453,27 @@ void MyEditformWidget::selectByValue(QComboBox* combo, int value)
     }
 }
 
-void MyEditformWidget::autoFillStageSubject()
+int MyEditformWidget::stageFromTitle(const QJsonObject& rules, const QString& title)
 {
-    const QString title = form.subject;
-    int stage = 0;
-    for (const QJsonValue& v : MyDAO::instance()->ruleObject().value("xd").toArray()) {
+    for (const QJsonValue& v : rules.value("xd").toArray()) {
         const QJsonObject rule = v.toObject();
         for (const QJsonValue& k : rule.value("keywords").toArray()) {
             if (!k.toString().isEmpty() && title.contains(k.toString())) {
-                stage = rule.value("id").toVariant().toString().toInt();
+                const int stage = rule.value("id").toVariant().toString().toInt();
+                // A rule whose id reads as no stage lets the later rules try.
+                if (stage)
+                    return stage;
                 break;
             }
         }
-        if (stage)
-            break;
     }
+    return 0;
+}
+
+void MyEditformWidget::autoFillStageSubject()
+{
+    const QString title = form.subject;
+    const int stage = stageFromTitle(MyDAO::instance()->ruleObject(), title);
     if (!stage)
         return;
     // A title that names no subject keeps the one chosen (for the file before, in a batch); one

@@ -8,6 +8,7 @@
 #include "widgets/BaseWidget.h"
 
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -46,6 +47,8 @@ public:
     bool collectForm(QString& message);
     bool checkBeforeSave();
     void autoFillStageSubject();
+    // The stage of the first "xd" rule in `rules` (rule.json) with a keyword in the title; 0 for none.
+    static int stageFromTitle(const QJsonObject& rules, const QString& title);
     void parseFileByExecTools();
 
     // ---- state, read by the page and by tests ----

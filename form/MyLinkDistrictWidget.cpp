@@ -50,15 +50,22 @@ void MyLinkDistrictWidget::fill(Level level, const QJsonArray& data)
     addOption(combo, MyOptionItem { kPlaceholders[level], -1 });
     if (level == Province)
         addOption(combo, MyOptionItem { "全国", 0 });
+    for (const MyOptionItem& item : readDistricts(data))
+        addOption(combo, item);
+}
+
+QList<MyOptionItem> MyLinkDistrictWidget::readDistricts(const QJsonArray& data)
+{
+    QList<MyOptionItem> items;
     for (const QJsonValue& v : data) {
         const QJsonObject o = v.toObject();
         bool ok = false;
         const int id = o.value("id").toVariant().toString().toInt(&ok);
-        // An entry of the wrong shape is left out rather than shown as a region 0.
         if (!ok || !o.value("name").isString())
             continue;
-        addOption(combo, MyOptionItem { o.value("name").toString(), id });
+        items.append(MyOptionItem { o.value("name").toString(), id });
     }
+    return items;
 }
 
 void MyLinkDistrictWidget::clearFrom(Level level)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "net/LatestRequest.h"
+#include "net/MyOptionItem.h"
 
 #include <QJsonArray>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -31,6 +33,10 @@ public:
         QString name;
     };
     Region region() const;
+
+    // The regions of a district list in its order; an entry without a numeric id or a name
+    // is left out rather than offered as region 0.
+    static QList<MyOptionItem> readDistricts(const QJsonArray& data);
 
     QComboBox* provinceCombo() const { return combos[0]; }
     QComboBox* cityCombo() const { return combos[1]; }

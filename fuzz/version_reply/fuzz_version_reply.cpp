@@ -1,0 +1,62 @@
+// The website's version file as the version window reads it: served over HTTP to the window's
+// own request (so the request client judges it), then shown as up to date, new or failed. A
+// window reads the file once only, so each input gets a window of its own.
+
+#include "SiteAnswerer.h"
+#include "net/Endpoints.h"
+#include "update/MyVersionDialog.h"
+#include "widgets/MyMsgBox.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+SiteAnswerer* site = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    static QTemporaryDir* home = new QTemporaryDir;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->path()));
+    // Development mode asks the website of VANTREL_WEBSITE_URL for the version file.
+    qputenv("VANTREL_ENV", "dev");
+    static int argc = 1;
+    static char name[] = "fuzz_version_reply";
+    static char* argv[] = { name, nullptr };
+    static QApplication* app = new QApplication(argc, argv);
+    Q_UNUSED(app);
+    site = new SiteAnswerer;
+    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(site->serverPort());
+    for (const char* role : { "VANTREL_WEBSITE_URL", "VANTREL_ACCOUNT_URL", "VANTREL_NEWS_URL" })
+        qputenv(role, address);
+    qputenv("VANTREL_UPLOAD_URL", address);
+    Endpoints::reload();
+    MyMsgBox::setUnattended(true);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (!site)
+        LLVMFuzzerInitialize(nullptr, nullptr);
+    site->body = QByteArray(reinterpret_cast<const char*>(data), int(size));
+    MyVersionDialog dialog;
+    if (!dialog.versionUrl().startsWith(QLatin1String("http://127.0.0.1:")))
+        abort();
+    // Returns once the reply has been handled.
+    dialog.queryVersions();
+    const QString latest = dialog.latest();
+    dialog.versionLabel()->text();
+    dialog.checkButton()->text();
+    // A version read is never asked for again: a second query must not wait for the site.
+    if (!latest.isEmpty())
+        dialog.queryVersions();
+    return 0;
+}
