@@ -3,6 +3,8 @@
 // A stand-in website inside the fuzz process for readers that only a reply reaches: every
 // HTTP request on its port is answered 200 with the current body, over kept-alive connections.
 
+#include "net/Endpoints.h"
+
 #include <QByteArray>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,6 +15,16 @@ public:
     QByteArray body;
 
     SiteAnswerer() { listen(QHostAddress::LocalHost, 0); }
+
+    // Every host role of the program's endpoint table points at this site from now on.
+    void answerForEveryHost()
+    {
+        const QByteArray address = "http://127.0.0.1:" + QByteArray::number(serverPort());
+        for (const char* role :
+             { "VANTREL_WEBSITE_URL", "VANTREL_ACCOUNT_URL", "VANTREL_NEWS_URL", "VANTREL_UPLOAD_URL" })
+            qputenv(role, address);
+        Endpoints::reload();
+    }
 
 protected:
     void incomingConnection(qintptr handle) override

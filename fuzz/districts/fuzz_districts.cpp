@@ -5,7 +5,6 @@
 
 #include "SiteAnswerer.h"
 #include "form/MyLinkDistrictWidget.h"
-#include "net/Endpoints.h"
 #include "net/ReferenceData.h"
 #include "net/RequestClient.h"
 
@@ -34,11 +33,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     static QCoreApplication* app = new QCoreApplication(argc, argv);
     Q_UNUSED(app);
     site = new SiteAnswerer;
-    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(site->serverPort());
-    for (const char* role : { "VANTREL_WEBSITE_URL", "VANTREL_ACCOUNT_URL", "VANTREL_NEWS_URL" })
-        qputenv(role, address);
-    qputenv("VANTREL_UPLOAD_URL", address);
-    Endpoints::reload();
+    site->answerForEveryHost();
     client = new RequestClient([] { return QString(); });
     // A "code" 400 reply ends the session and reaches no callback.
     QObject::connect(client, &RequestClient::sessionInvalid, [] { answered = true; });

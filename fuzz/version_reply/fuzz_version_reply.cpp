@@ -3,7 +3,6 @@
 // window reads the file once only, so each input gets a window of its own.
 
 #include "SiteAnswerer.h"
-#include "net/Endpoints.h"
 #include "update/MyVersionDialog.h"
 #include "widgets/MyMsgBox.h"
 
@@ -33,11 +32,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     static QApplication* app = new QApplication(argc, argv);
     Q_UNUSED(app);
     site = new SiteAnswerer;
-    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(site->serverPort());
-    for (const char* role : { "VANTREL_WEBSITE_URL", "VANTREL_ACCOUNT_URL", "VANTREL_NEWS_URL" })
-        qputenv(role, address);
-    qputenv("VANTREL_UPLOAD_URL", address);
-    Endpoints::reload();
+    site->answerForEveryHost();
     MyMsgBox::setUnattended(true);
     return 0;
 }

@@ -5,7 +5,6 @@
 
 #include "SiteAnswerer.h"
 #include "form/MyEditformWidget.h"
-#include "net/Endpoints.h"
 #include "net/MyDAO.h"
 #include "widgets/MyMsgBox.h"
 
@@ -39,11 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     static QApplication* app = new QApplication(argc, argv);
     Q_UNUSED(app);
     site = new SiteAnswerer;
-    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(site->serverPort());
-    for (const char* role : { "VANTREL_WEBSITE_URL", "VANTREL_ACCOUNT_URL", "VANTREL_NEWS_URL" })
-        qputenv(role, address);
-    qputenv("VANTREL_UPLOAD_URL", address);
-    Endpoints::reload();
+    site->answerForEveryHost();
     MyMsgBox::setUnattended(true);
     // A "code" 400 reply ends the session and reaches no callback.
     QObject::connect(MyDAO::instance(), &MyDAO::s_session_invalid, [] { sessionEnded = true; });
