@@ -2,6 +2,7 @@
 
 #include "intake/ElideLabel.h"
 #include "widgets/PlainText.h"
+#include "widgets/RowCap.h"
 
 #include <QHBoxLayout>
 #include <QJsonObject>
@@ -29,8 +30,9 @@ MyRepeatDialog::MyRepeatDialog(const QJsonArray& resources, QWidget* parent)
     list->setObjectName("t_body");
     list->setMinimumHeight(364);
     const QPixmap icon(":/images/ppt.png");
-    for (const QJsonValue& v : resources) {
-        const QString name = v.toObject().value("title").toString();
+    const int shown = shownRowCount(resources.size());
+    for (int i = 0; i < shown; ++i) {
+        const QString name = resources.at(i).toObject().value("title").toString();
         QHBoxLayout* row = addTableRow(list);
         QLabel* iconLabel = columnLabel(QString(), 44, nullptr);
         iconLabel->setPixmap(icon);

@@ -257,14 +257,6 @@ void ListBaseTabContent::initTBody(const QJsonArray& rows)
     elideTitles();
 }
 
-int ListBaseTabContent::shownRowCount(int rows)
-{
-    if (rows <= kMaxRows)
-        return rows;
-    writeLog(QStringLiteral("列表应答有%1行，只显示前%2行").arg(rows).arg(kMaxRows));
-    return kMaxRows;
-}
-
 void ListBaseTabContent::elideTitles()
 {
     elideLabel(tBody, table->width() - elideMargin, QStringLiteral("item_title"));

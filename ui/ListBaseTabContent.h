@@ -2,6 +2,7 @@
 
 #include "net/LatestRequest.h"
 #include "widgets/BaseWidget.h"
+#include "widgets/RowCap.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -38,12 +39,8 @@ public:
     // Replaces the rows with one row widget per object of `rows`.
     void initTBody(const QJsonArray& rows);
 
-    // Most rows one page builds. The site sends 20 a page; a reply with far more is no page of
-    // ours, and building a widget for each of millions of rows would freeze the window; 200 take
-    // well under a second even in a debug build with sanitizers.
-    static constexpr int kMaxRows = 200;
-    // How many of `rows` rows a page shows (logging a reply that was cut).
-    static int shownRowCount(int rows);
+    // Most rows one page builds (see widgets/RowCap.h).
+    static constexpr int kMaxRows = kMaxReplyRows;
 
     // Routes replies addressed to `self` (as request context) to their callbacks.
     static void takeRepliesFor(QObject* self);

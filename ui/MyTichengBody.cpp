@@ -187,15 +187,21 @@ void MyTichengBody::renderTableBody()
 
 QString MyTichengBody::pageTotalText(const QJsonArray& records, int kind)
 {
+    // Summed as 32-bit floats (see the header); only when that overflows (a few
+    // values near the float limit) is the wider sum shown instead of "inf".
     float sum = 0;
+    double wide = 0;
     for (const QJsonValue& value : records) {
         // "nan", "inf" and numbers beyond a float are no points.
         const float points = value.toObject().value(QLatin1String("gainpoint")).toString().toFloat();
-        if (std::isfinite(points))
+        if (std::isfinite(points)) {
             sum += points;
+            wide += double(points);
+        }
     }
+    const double shown = std::isfinite(sum) ? double(sum) : wide;
     return QStringLiteral("本页统计：%1%2")
-        .arg(QString::number(double(sum), 'g', 6), kind == 1 ? QStringLiteral("精品点") : QStringLiteral("普通点"));
+        .arg(QString::number(shown, 'g', 6), kind == 1 ? QStringLiteral("精品点") : QStringLiteral("普通点"));
 }
 
 void MyTichengBody::renderRows(const QJsonArray& reply)
@@ -206,7 +212,7 @@ void MyTichengBody::renderRows(const QJsonArray& reply)
         return;
     // The rows shown, and summed, are those of a page at most.
     QJsonArray records = reply;
-    const int shown = ListBaseTabContent::shownRowCount(reply.size());
+    const int shown = shownRowCount(reply.size());
     if (shown < reply.size()) {
         records = QJsonArray();
         for (int i = 0; i < shown; ++i)

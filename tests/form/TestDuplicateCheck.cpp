@@ -7,6 +7,7 @@
 #include "net/MyDAO.h"
 #include "support/DevsiteFixture.h"
 #include "widgets/MyMsgBox.h"
+#include "widgets/RowCap.h"
 
 #include <QApplication>
 #include <QJsonDocument>
@@ -252,6 +253,13 @@ void TestDuplicateCheck::repeatDialogRows()
     QCOMPARE(titles, QStringList({ "相似资源1", longTitle, "相似资源3" }));
     QCOMPARE(rates, QStringList({ "80%", "80%", "80%" }));
     QCOMPARE(dialog.findChild<QPushButton*>("bottom_close_btn")->text(), QString("关闭 "));
+
+    // A reply with thousands of "similar" resources shows the first of them, not a frozen window.
+    QJsonArray flood;
+    for (int i = 0; i < kMaxReplyRows * 10; ++i)
+        flood.append(QJsonObject { { "title", QString::number(i) } });
+    MyRepeatDialog crowded(flood);
+    QCOMPARE(crowded.findChild<QListWidget*>("t_body")->count(), kMaxReplyRows);
 }
 
 QTEST_MAIN(TestDuplicateCheck)

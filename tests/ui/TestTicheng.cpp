@@ -132,6 +132,7 @@ private slots:
         QTest::newRow("six digits") << points({ "1234.5678" }) << 0 << "本页统计：1234.57普通点";
         QTest::newRow("nan, infinities and beyond a float count as 0")
             << points({ "nan", "inf", "-inf", "1e39", "2.5" }) << 0 << "本页统计：2.5普通点";
+        QTest::newRow("a sum beyond a float") << points({ "3e38", "3e38", "-1e38" }) << 0 << "本页统计：5e+38普通点";
     }
     void pageTotal()
     {
