@@ -3,13 +3,12 @@
 // the deepest last item selected and its path, names and textbook read back. Each input asks
 // for a stage of its own so that the picker's cache of good replies never answers instead.
 
+#include "OffscreenApp.h"
 #include "SiteAnswerer.h"
 #include "form/MyChapterTreeDialog.h"
-#include "widgets/MyMsgBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <cstddef>
@@ -25,18 +24,9 @@ int stage = 0;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static QTemporaryDir* home = new QTemporaryDir;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->path()));
-    static int argc = 1;
-    static char name[] = "fuzz_chapters";
-    static char* argv[] = { name, nullptr };
-    // Never destroyed: the dialog and the program's singletons outlive any exit order.
-    static QApplication* app = new QApplication(argc, argv);
-    Q_UNUSED(app);
+    startOffscreenApp("fuzz_chapters");
     site = new SiteAnswerer;
     site->answerForEveryHost();
-    MyMsgBox::setUnattended(true);
     dialog = new MyChapterTreeDialog;
     return 0;
 }

@@ -3,6 +3,7 @@
 // tabs (awaiting review, reviewed, recycle bin), and the commission page's records with its
 // page bar and page total. The windows are built once, off screen.
 
+#include "OffscreenApp.h"
 #include "net/Endpoints.h"
 #include "net/RequestClient.h"
 #include "ui/ListBaseTabContent.h"
@@ -11,10 +12,8 @@
 #include "ui/ListYishen.h"
 #include "ui/MyPaginationWidget.h"
 #include "ui/MyTichengBody.h"
-#include "widgets/MyMsgBox.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 
@@ -37,20 +36,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // Off screen, with a throw-away configuration, and every host on a closed port: the pages
     // ask the site for their first page when built, and those requests fail at once.
-    static QTemporaryDir* home = new QTemporaryDir;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->path()));
     for (const char* role : { "VANTREL_WEBSITE_URL", "VANTREL_ACCOUNT_URL", "VANTREL_NEWS_URL" })
         qputenv(role, "https://127.0.0.1:9");
     qputenv("VANTREL_UPLOAD_URL", "http://127.0.0.1:9");
     Endpoints::reload();
-    static int argc = 1;
-    static char name[] = "fuzz_pages";
-    static char* argv[] = { name, nullptr };
-    // Never destroyed: the pages and the program's singletons outlive any exit order.
-    static QApplication* app = new QApplication(argc, argv);
-    Q_UNUSED(app);
-    MyMsgBox::setUnattended(true);
+    startOffscreenApp("fuzz_pages");
     pages = new Pages;
     // Let the failed first requests come back before any input is fed.
     for (int i = 0; i < 50; ++i)

@@ -2,14 +2,13 @@
 // own request (so the request client judges it), then shown as up to date, new or failed. A
 // window reads the file once only, so each input gets a window of its own.
 
+#include "OffscreenApp.h"
 #include "SiteAnswerer.h"
 #include "update/MyVersionDialog.h"
-#include "widgets/MyMsgBox.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 
@@ -21,19 +20,11 @@ SiteAnswerer* site = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static QTemporaryDir* home = new QTemporaryDir;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->path()));
     // Development mode asks the website of VANTREL_WEBSITE_URL for the version file.
     qputenv("VANTREL_ENV", "dev");
-    static int argc = 1;
-    static char name[] = "fuzz_version_reply";
-    static char* argv[] = { name, nullptr };
-    static QApplication* app = new QApplication(argc, argv);
-    Q_UNUSED(app);
+    startOffscreenApp("fuzz_version_reply");
     site = new SiteAnswerer;
     site->answerForEveryHost();
-    MyMsgBox::setUnattended(true);
     return 0;
 }
 

@@ -3,17 +3,16 @@
 // the chapter's textbook named beside it. Nothing caches these lists, so one form serves all
 // inputs; the input's length picks whether the box is shown and whether the stored choice stays.
 
+#include "OffscreenApp.h"
 #include "SiteAnswerer.h"
 #include "form/MyEditformWidget.h"
 #include "net/MyDAO.h"
-#include "widgets/MyMsgBox.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSignalBlocker>
-#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,18 +27,9 @@ bool sessionEnded = false;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static QTemporaryDir* home = new QTemporaryDir;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->path()));
-    static int argc = 1;
-    static char name[] = "fuzz_versions";
-    static char* argv[] = { name, nullptr };
-    // Never destroyed: the form and the program's singletons outlive any exit order.
-    static QApplication* app = new QApplication(argc, argv);
-    Q_UNUSED(app);
+    startOffscreenApp("fuzz_versions");
     site = new SiteAnswerer;
     site->answerForEveryHost();
-    MyMsgBox::setUnattended(true);
     // A "code" 400 reply ends the session and reaches no callback.
     QObject::connect(MyDAO::instance(), &MyDAO::s_session_invalid, [] { sessionEnded = true; });
     form = new MyEditformWidget;
