@@ -238,7 +238,8 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
         QThread::msleep(10);
         return;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Unbuffered: the transport reads each piece straight into its send buffer.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         fail(QStringLiteral("文件读取失败"));
         QThread::msleep(10);
         return;
@@ -249,13 +250,9 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
         QThread::msleep(10);
         return;
     }
-    QByteArray body;
-    if (file.seek(first))
-        body = file.read(length);
-    file.close();
-    if (body.size() != length) {
-        // The file shrank since it was measured: sending less than the range says would
-        // corrupt the upload.
+    // The file shrank since it was measured: sending less than the range says would corrupt the
+    // upload. (Should it shrink while the piece is sent, the transport cuts the piece.)
+    if (file.size() < first + length || !file.seek(first)) {
         fail(QStringLiteral("文件读取失败"));
         QThread::msleep(10);
         return;
@@ -266,7 +263,13 @@ void MyUploadThread::uploadStep(PieceTransport& transport, qint64 startMs)
     QString reason;
     // A server that stops answering must not hold the worker forever, and a stop must not
     // wait for the piece.
-    const int code = transport.post(request, body, stopFlag, stallLimitMs, reason);
+    const int code = transport.post(request, file, length, stopFlag, stallLimitMs, reason);
+    file.close();
+    if (code == PieceTransport::kBodyShort) {
+        fail(QStringLiteral("文件读取失败"));
+        QThread::msleep(10);
+        return;
+    }
     if (code == 201 || code == 200) {
         retryCount = 0;
         if (code == 201) {

@@ -1,6 +1,7 @@
 #include "upload/PieceTransport.h"
 
 #include <QElapsedTimer>
+#include <QIODevice>
 #include <QLocale>
 #include <QNetworkProxyFactory>
 #include <QNetworkRequest>
@@ -54,6 +55,41 @@ void applyProxy(CURL* easy, const QUrl& url)
     curl_easy_setopt(easy, CURLOPT_PROXY, address.constData());
     curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, user.isEmpty() ? nullptr : user.constData());
     curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, password.isEmpty() ? nullptr : password.constData());
+}
+
+// The piece being sent: curl asks for the next bytes of it into its own send buffer.
+struct PieceBody
+{
+    QIODevice& device;
+    const qint64 start;
+    qint64 left;
+    bool shortRead = false;
+};
+
+size_t readBody(char* buffer, size_t size, size_t count, void* user)
+{
+    auto* body = static_cast<PieceBody*>(user);
+    const qint64 want = qMin<qint64>(qint64(size * count), body->left);
+    if (want == 0)
+        return 0;
+    const qint64 got = body->device.read(buffer, want);
+    if (got <= 0) {
+        body->shortRead = true;
+        return CURL_READFUNC_ABORT;
+    }
+    body->left -= got;
+    return size_t(got);
+}
+
+// Only asked for when curl must send the piece again from its start.
+int seekBody(void* user, curl_off_t offset, int origin)
+{
+    auto* body = static_cast<PieceBody*>(user);
+    const qint64 length = body->left + body->device.pos() - body->start;
+    if (origin != SEEK_SET || offset < 0 || offset > length || !body->device.seek(body->start + offset))
+        return CURL_SEEKFUNC_CANTSEEK;
+    body->left = length - offset;
+    return CURL_SEEKFUNC_OK;
 }
 
 curl_off_t bytesMoved(CURL* easy)
@@ -129,8 +165,8 @@ QList<QByteArray> PieceTransport::headerLines(const QNetworkRequest& request)
     return lines;
 }
 
-int PieceTransport::post(const QNetworkRequest& request, const QByteArray& body, const std::atomic<bool>& cancel,
-                         int stallMs, QString& reason)
+int PieceTransport::post(const QNetworkRequest& request, QIODevice& body, qint64 length,
+                         const std::atomic<bool>& cancel, int stallMs, QString& reason)
 {
     CURLM* m = static_cast<CURLM*>(multi);
     CURL* e = static_cast<CURL*>(easy);
@@ -147,9 +183,13 @@ int PieceTransport::post(const QNetworkRequest& request, const QByteArray& body,
     headers = curl_slist_append(headers, "Expect:");
     curl_easy_setopt(e, CURLOPT_URL, address.constData());
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
+    PieceBody piece { body, body.pos(), length };
     curl_easy_setopt(e, CURLOPT_POST, 1L);
-    curl_easy_setopt(e, CURLOPT_POSTFIELDS, body.constData());
-    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(length));
+    curl_easy_setopt(e, CURLOPT_READFUNCTION, readBody);
+    curl_easy_setopt(e, CURLOPT_READDATA, &piece);
+    curl_easy_setopt(e, CURLOPT_SEEKFUNCTION, seekBody);
+    curl_easy_setopt(e, CURLOPT_SEEKDATA, &piece);
     applyProxy(e, url);
 
     curl_multi_add_handle(m, e);
@@ -181,8 +221,12 @@ int PieceTransport::post(const QNetworkRequest& request, const QByteArray& body,
     // An unfinished transfer leaves its connection closed; the next piece connects anew.
     curl_multi_remove_handle(m, e);
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(e, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(e, CURLOPT_SEEKDATA, nullptr);
     curl_slist_free_all(headers);
 
+    if (piece.shortRead)
+        return kBodyShort;
     if (cut || (result != CURLE_OK && (code == 200 || code == 201)))
         return 0;
     if (code != 0)

@@ -8,7 +8,9 @@
 #include "upload/MyGetUploadListWork.h"
 #include "upload/MyUploadManager.h"
 #include "upload/MyUploadThread.h"
+#include "upload/PieceTransport.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
@@ -168,6 +170,7 @@ private slots:
     void sizesBeyond32Bits();
     void refusedResumePointRestartsFromZero();
     void pauseBetweenTakeAndStartSendsNothing();
+    void fileShrinkingWhileSentCutsThePiece();
 
 private:
     UploadFile startJob(const TestFile& f, int id, qint64 loaded = 0);
@@ -714,3 +717,22 @@ void TestUploadThread::pauseBetweenTakeAndStartSendsNothing()
 
 QTEST_GUILESS_MAIN(TestUploadThread)
 #include "TestUploadThread.moc"
+
+void TestUploadThread::fileShrinkingWhileSentCutsThePiece()
+{
+    // The file ends before the length its piece announced (it shrank after the size check):
+    // the piece is cut and reported short, and the next piece on the same connection goes whole.
+    const TestFile f = makeTestFile(files.path(), "shrinking.mp4", 5000, seed);
+    const QNetworkRequest request = MyUploadThread::pieceRequest(QNetworkRequest(), jobFor(f, 1), UID, 0, 4999);
+    QFile file(f.path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    QBuffer shrunk;
+    shrunk.setData(file.read(1000));
+    QVERIFY(shrunk.open(QIODevice::ReadOnly) && file.seek(0));
+    PieceTransport transport;
+    const std::atomic<bool> cancel { false };
+    QString reason;
+    QCOMPARE(transport.post(request, shrunk, 5000, cancel, WAIT, reason), PieceTransport::kBodyShort);
+    QCOMPARE(transport.post(request, file, 5000, cancel, WAIT, reason), 200);
+    QCOMPARE(rangesOf(piecesOf(site.requests("/upload/"), f.md5)).last(), QString("bytes 0-4999/5000"));
+}
