@@ -217,6 +217,12 @@ StoreResult Database::open(const Notice& notice)
     }
     if (db.tables().isEmpty() && !createTables())
         return cannotOpen();
+    // Every piece of an upload writes its resume point. With a write-ahead log a commit is one
+    // append and no flush to the disk: a killed program still keeps it, a power cut may lose the
+    // last few but leaves the file whole. (Where the log cannot be used, the file keeps its mode.)
+    QSqlQuery mode(db);
+    if (!mode.exec("PRAGMA journal_mode=WAL") || !mode.exec("PRAGMA synchronous=NORMAL"))
+        writeLog(QString("数据库日志模式未能设置: %1").arg(mode.lastError().text()));
     return StoreResult::success();
 }
 
