@@ -23,6 +23,7 @@
 #include <atomic>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -90,12 +91,15 @@ int countOf(const QSignalSpy& spy, int id)
     return n;
 }
 
-// A bare HTTP/1.1 endpoint that records piece headers and answers 201, or 200 for the piece
-// that ends at the announced total. Used where devsite cannot follow (files beyond 2 GiB).
+// A bare HTTP/1.1 endpoint that records piece headers and bodies and answers 201, or 200 for
+// the piece that ends at the announced total. Used where devsite cannot follow (files beyond
+// 2 GiB, a connection dropped on purpose). `dropSecond`: each connection is cut as soon as the
+// head of its second request has come, with no answer.
 class PieceResponder : public QObject
 {
 public:
-    PieceResponder()
+    explicit PieceResponder(bool dropSecond = false)
+        : dropSecond(dropSecond)
     {
         server.listen(QHostAddress::LocalHost, 0);
         connect(&server, &QTcpServer::newConnection, this, [this]() {
@@ -106,7 +110,7 @@ public:
     QString base() const { return QString("http://127.0.0.1:%1").arg(server.serverPort()); }
 
     QList<QMap<QByteArray, QByteArray>> headers;
-    QList<qint64> bodySizes;
+    QList<QByteArray> bodies;
 
 private:
     void serve(QTcpSocket* s)
@@ -117,6 +121,11 @@ private:
             const int end = buf.indexOf("\r\n\r\n");
             if (end < 0)
                 return;
+            if (dropSecond && answered.value(s) == 1) {
+                buffers.remove(s);
+                s->abort();
+                return;
+            }
             QMap<QByteArray, QByteArray> h;
             const QList<QByteArray> lines = buf.left(end).split('\n');
             for (int i = 1; i < lines.size(); ++i) {
@@ -127,9 +136,10 @@ private:
             const qint64 length = h.value("content-length").toLongLong();
             if (buf.size() < end + 4 + length)
                 return;
+            bodies.append(buf.mid(end + 4, int(length)));
             buf.remove(0, int(end + 4 + length));
             headers.append(h);
-            bodySizes.append(length);
+            ++answered[s];
             const QList<QByteArray> range = h.value("x-content-range").mid(6).split('/');
             const bool last
                 = range.size() == 2 && range[0].split('-').value(1).toLongLong() + 1 == range[1].toLongLong();
@@ -138,8 +148,10 @@ private:
         }
     }
 
+    const bool dropSecond;
     QTcpServer server;
     QHash<QTcpSocket*, QByteArray> buffers;
+    QHash<QTcpSocket*, int> answered;
 };
 
 } // namespace
@@ -171,6 +183,7 @@ private slots:
     void refusedResumePointRestartsFromZero();
     void pauseBetweenTakeAndStartSendsNothing();
     void fileShrinkingWhileSentCutsThePiece();
+    void droppedConnectionSendsThePieceAgainWhole();
 
 private:
     UploadFile startJob(const TestFile& f, int id, qint64 loaded = 0);
@@ -735,4 +748,34 @@ void TestUploadThread::fileShrinkingWhileSentCutsThePiece()
     QCOMPARE(transport.post(request, shrunk, 5000, cancel, WAIT, reason), PieceTransport::kBodyShort);
     QCOMPARE(transport.post(request, file, 5000, cancel, WAIT, reason), 200);
     QCOMPARE(rangesOf(piecesOf(site.requests("/upload/"), f.md5)).last(), QString("bytes 0-4999/5000"));
+}
+
+void TestUploadThread::droppedConnectionSendsThePieceAgainWhole()
+{
+    // The service drops the kept-alive connection once the next piece's head has come: that
+    // piece goes again, from its first byte, on a new connection.
+    const TestFile f = makeTestFile(files.path(), "dropped.mp4", 5000, seed);
+    PieceResponder responder(true);
+    QNetworkRequest pieces[2] = { MyUploadThread::pieceRequest(QNetworkRequest(), jobFor(f, 1), UID, 0, 2499),
+                                  MyUploadThread::pieceRequest(QNetworkRequest(), jobFor(f, 1), UID, 2500, 4999) };
+    std::atomic<int> codes[2] = { { -2 }, { -2 } };
+    std::thread sender([&]() {
+        QFile file(f.path);
+        const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        PieceTransport transport;
+        const std::atomic<bool> cancel { false };
+        QString reason;
+        for (int i = 0; i < 2; ++i) {
+            pieces[i].setUrl(QUrl(responder.base() + "/upload/"));
+            codes[i] = opened ? transport.post(pieces[i], file, 2500, cancel, WAIT, reason) : -3;
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(codes[1] != -2, WAIT);
+    sender.join();
+    QCOMPARE(codes[0].load(), 201);
+    QCOMPARE(codes[1].load(), 200);
+    QFile file(f.path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QCOMPARE(responder.bodies, QList<QByteArray>({ content.left(2500), content.mid(2500) }));
 }
