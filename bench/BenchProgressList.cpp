@@ -35,8 +35,7 @@ long rssKb()
 
 void insertAssets(MyDAO* dao, int count, int textBytes)
 {
-    QSqlDatabase db = QSqlDatabase::database("sqlite3Connection");
-    db.transaction();
+    // One save is one transaction of its own (the record with its types), as the form saves it.
     const QString text = QString("略").repeated(textBytes / 3);
     for (int i = 0; i < count; ++i) {
         AssetFormData form;
@@ -57,7 +56,6 @@ void insertAssets(MyDAO* dao, int count, int textBytes)
         form.file_text = text;
         dao->saveAssetForm(form, false);
     }
-    db.commit();
 }
 
 struct Frames
