@@ -97,13 +97,7 @@ QString MyDAO::duplicateRefusedText()
 
 int MyDAO::listedAssetWithMd5(const QString& file_md5)
 {
-    if (file_md5.isEmpty())
-        return 0;
-    for (const AssetFormData& listed : store.pendingAssets()) {
-        if (listed.file_md5 == file_md5)
-            return listed.id;
-    }
-    return 0;
+    return file_md5.isEmpty() ? 0 : store.pendingAssetWithMd5(file_md5);
 }
 
 bool MyDAO::refuseListedDuplicate(const AssetFormData& form)

@@ -135,6 +135,9 @@ void readAssetColumns(const QSqlQuery& query, AssetFormData& form)
     form.file_text = query.value("file_text").toString();
 }
 
+// The rows of the pending list: the account's records still being filled in and not deleted.
+const char* const PENDING_ROWS = "is_filling=1 AND deleted_time is NULL AND uid=:uid";
+
 // Runs the pending-list queries on `db`, which must belong to the calling thread.
 QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
 {
@@ -149,8 +152,8 @@ QList<AssetFormData> readPendingAssets(QSqlDatabase db, int uid)
     QSqlQuery query(db);
     // A plain GROUP BY keeps an arbitrary row of each MD5 (SQLite takes the oldest); with
     // MAX(id) the bare columns come from the newest row, which is the one to resume.
-    query.prepare("SELECT *, MAX(id) FROM assets WHERE is_filling=1 AND deleted_time is NULL AND uid=:uid GROUP BY "
-                  "file_md5 ORDER BY id DESC");
+    query.prepare(
+        QString("SELECT *, MAX(id) FROM assets WHERE %1 GROUP BY file_md5 ORDER BY id DESC").arg(PENDING_ROWS));
     query.bindValue(":uid", uid);
     if (!query.exec())
         return list;
@@ -602,6 +605,15 @@ QList<AssetFormData> Database::pendingAssets()
         QSqlDatabase::removeDatabase(name);
     }
     return list;
+}
+
+int Database::pendingAssetWithMd5(const QString& md5)
+{
+    QSqlQuery query(mainConnection());
+    query.prepare(QString("SELECT MAX(id) FROM assets WHERE %1 AND file_md5=:md5").arg(PENDING_ROWS));
+    query.bindValue(":uid", uid());
+    query.bindValue(":md5", md5);
+    return query.exec() && query.next() ? query.value(0).toInt() : 0;
 }
 
 bool Database::deleteAsset(int id, const QString& md5)

@@ -68,6 +68,9 @@ public:
     // The pending assets of the current account (one per MD5, newest first). Safe to call
     // from any thread: another thread reads through a connection of its own.
     QList<AssetFormData> pendingAssets();
+    // The id under which the pending list shows the file with this MD5, 0 when it is not listed.
+    // Call it on the thread that built the store.
+    int pendingAssetWithMd5(const QString& md5);
     // Deletes the asset and its types together; false when nothing could be changed.
     bool deleteAsset(int id, const QString& md5);
     // Writes the job's resume point (and whether it is complete) to its row. Call it on the
