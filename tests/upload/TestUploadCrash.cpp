@@ -124,14 +124,7 @@ void TestUploadCrash::killedUploadsResumeFromTheDatabase()
     const QJsonArray log = site.requests("/upload/");
     const QJsonArray uploads = site.uploads();
     for (const TestFile& f : files) {
-        bool complete = false;
-        for (const QJsonValue& v : uploads) {
-            const QJsonObject u = v.toObject();
-            if (u.value("file_md5").toString() == f.md5)
-                complete = u.value("complete").toBool() && u.value("md5").toString() == f.md5
-                    && u.value("bytes").toVariant().toLongLong() == f.size;
-        }
-        QVERIFY2(complete, qPrintable(f.name));
+        QVERIFY2(storedWhole(uploads, f.md5, f.size), qPrintable(f.name));
 
         // Every accepted range once, except what a kill can lose: the piece in flight, and the
         // piece just accepted whose resume point was still on its way to the database (the

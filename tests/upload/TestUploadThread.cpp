@@ -462,13 +462,7 @@ void TestUploadThread::pauseLetsPieceFinishThenResumesAfterRestart()
         QCOMPARE(loggedHeader(p, "Save-As"), saveAs);
     }
     QVERIFY(sentBefore >= 1);
-    bool complete = false;
-    for (const QJsonValue& v : site.uploads()) {
-        const QJsonObject u = v.toObject();
-        if (u.value("file_md5").toString() == f.md5)
-            complete = u.value("complete").toBool() && u.value("md5").toString() == f.md5;
-    }
-    QVERIFY(complete);
+    QVERIFY(storedWhole(site.uploads(), f.md5));
 }
 
 void TestUploadThread::leavingTheCurrentJobMovesOnToTheNext_data()
@@ -691,13 +685,7 @@ void TestUploadThread::refusedResumePointRestartsFromZero()
              QStringList({ "bytes 1048576-2097151/2500000", "bytes 0-1048575/2500000", "bytes 1048576-2097151/2500000",
                            "bytes 2097152-2499999/2500000" }));
     QCOMPARE(pieces.first().value("status").toInt(), 409);
-    bool complete = false;
-    for (const QJsonValue& v : site.uploads()) {
-        const QJsonObject u = v.toObject();
-        if (u.value("file_md5").toString() == f.md5)
-            complete = u.value("complete").toBool() && u.value("md5").toString() == f.md5;
-    }
-    QVERIFY(complete);
+    QVERIFY(storedWhole(site.uploads(), f.md5));
     // The row hears the restart: its bar goes back to 0, no failure is shown.
     const QList<Progress> reports = progressOf(*progress, 501);
     QCOMPARE(reports.first().loaded, 0ULL);

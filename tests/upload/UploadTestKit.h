@@ -57,3 +57,17 @@ inline QStringList rangesOf(const QList<QJsonObject>& pieces)
         out << loggedHeader(e, "X-Content-Range");
     return out;
 }
+
+// Whether the site's upload store (`uploads`) holds the whole file of `md5`, its bytes matching
+// that MD5 (and `size`, when given).
+inline bool storedWhole(const QJsonArray& uploads, const QString& md5, qint64 size = -1)
+{
+    bool complete = false;
+    for (const QJsonValue& v : uploads) {
+        const QJsonObject u = v.toObject();
+        if (u.value("file_md5").toString() == md5)
+            complete = u.value("complete").toBool() && u.value("md5").toString() == md5
+                && (size < 0 || u.value("bytes").toVariant().toLongLong() == size);
+    }
+    return complete;
+}
